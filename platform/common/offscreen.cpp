@@ -1,0 +1,69 @@
+// Offscreen target shared by the SDL2 and headless backends. Main thread.
+#define GL_GLEXT_PROTOTYPES 1
+#include "platform/common/offscreen.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+namespace offscreen {
+namespace {
+
+GLuint framebuffer;
+GLuint colour_buffer;
+GLuint depth_buffer;
+int depth_bit_count;
+
+bool attach_depth(GLenum format, int bits) {
+    glBindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, format, kWidth, kHeight);
+    if (glGetError() != GL_NO_ERROR) return false;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_buffer);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+    depth_bit_count = bits;
+    return true;
+}
+
+}  // namespace
+
+bool create() {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glGenFramebuffers(1, &framebuffer);
+    glGenRenderbuffers(1, &colour_buffer);
+    glGenRenderbuffers(1, &depth_buffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_buffer);
+    if (!attach_depth(GL_DEPTH_COMPONENT32, 32) && !attach_depth(GL_DEPTH_COMPONENT24, 24)) return false;
+    glViewport(0, 0, kWidth, kHeight);
+    // Start from black, as a freshly cleared window would.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return glGetError() == GL_NO_ERROR;
+}
+
+void blit_to_window(int window_width, int window_height) {
+    // Largest 4:3 rectangle that fits, centred.
+    int w = window_width;
+    int h = window_width * 3 / 4;
+    if (h > window_height) {
+        h = window_height;
+        w = window_height * 4 / 3;
+    }
+    const int x = (window_width - w) / 2;
+    const int y = (window_height - h) / 2;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    // The clear colour is the demo's (never changed from black); only the bars need it.
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(0, 0, kWidth, kHeight, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+void read(uint8_t* rgba) {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+int depth_bits() { return depth_bit_count; }
+
+}  // namespace offscreen

@@ -1,0 +1,57 @@
+// Controls of the headless backend: what tests, benchmarks and the capture tool use to drive
+// the demo without a display or a sound device. The caller is the only clock: tick_count()
+// returns what headless_set_ticks() last set; threads are recorded, never started, so the
+// caller plays sequencer rows itself; the sound buffers feed an offline mixer.
+// All of it is called from the one thread that drives the demo.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace headless {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+// The value tick_count() returns from now on.
+void set_ticks(uint32_t ms);
+// What escape_pressed() answers from now on.
+void set_escape(bool held);
+// Reads the 640 x 480 picture as RGBA bytes, rows bottom-up (GL order).
+void read_pixels(uint8_t* rgba);
+// Fills the whole picture with one colour (test set-up: "whatever the buffer held").
+void fill_picture(uint8_t r, uint8_t g, uint8_t b);
+// The thread procedure the demo asked to start, or null (threads are not run here).
+platform::ThreadProc started_thread();
+
+// ---------------------------------------------------------------------------------------------
+// Sound calls, as the demo made them, for tests that check the sequencer's exact calls.
+
+enum class SoundOp : uint8_t {
+    create_device, cooperative_level, create_primary, set_format, create_buffer, lock, unlock,
+    stop, set_position, set_frequency, set_volume, play,
+};
+
+struct SoundCall {
+    SoundOp op;
+    int8_t buffer;     // index of the secondary buffer in creation order, -1 for none
+    int32_t argument;  // position, frequency, volume or byte count; 0 where there is none
+};
+
+constexpr uint32_t kSoundLogCapacity = 4096;
+
+// Calls made since the last clear (the log stops growing when full).
+uint32_t sound_log_size();
+const SoundCall* sound_log();
+void sound_log_clear();
+
+// When false, sound_create_device() answers null, as on a machine without any sound device.
+void set_sound_device_available(bool available);
+
+// Mixes the next `samples` samples of output (8-bit unsigned mono at the primary format's rate)
+// and advances the sound clock by as much. Calls made since the previous mix take effect at the
+// start of this block.
+void mix(uint8_t* out, uint32_t samples);
+
+}  // namespace headless

@@ -1,0 +1,145 @@
+// SDL2 backend, the program people play: a borderless desktop-fullscreen window (no real mode
+// switch, which an immediate exit could not undo), a legacy GL context drawing into the 640 x 480
+// offscreen target, presented scaled with its 4:3 aspect and black bars. Main thread, except the
+// thread functions at the end, whose callers are named there.
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/common/offscreen.h"
+#include "platform/platform.h"
+
+namespace {
+
+SDL_Window* window;
+SDL_GLContext context;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "demo: %s: %s\n", what, SDL_GetError());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+namespace platform {
+
+void set_display_mode() {
+    // Keep the picture up when focus moves to another monitor.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) fail("no display available");
+}
+
+void hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+WindowHandle create_window() {
+    // No version or profile requested: a legacy context, where glBegin and glBitmap are valid.
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    window = SDL_CreateWindow("EDIT", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (window == nullptr) fail("cannot open a window");
+    return reinterpret_cast<WindowHandle>(window);
+}
+
+DeviceContext get_device_context(WindowHandle w) { return reinterpret_cast<DeviceContext>(w); }
+
+// The pixel format was fixed by the attributes set before the window was created.
+void set_pixel_format(DeviceContext) {}
+
+void create_gl_context(DeviceContext) {
+    context = SDL_GL_CreateContext(window);
+    if (context == nullptr) fail("cannot create an OpenGL context");
+    SDL_GL_SetSwapInterval(1);  // vsync where the driver offers it; a refusal just runs faster
+    if (!offscreen::create()) fail("the GL driver offers no 640x480 framebuffer with depth");
+}
+
+void present(DeviceContext) {
+    int w = 0;
+    int h = 0;
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    offscreen::blit_to_window(w, h);
+    SDL_GL_SwapWindow(window);
+}
+
+uint32_t tick_count() { return SDL_GetTicks(); }
+
+bool escape_pressed() {
+    // Drain the queue: a tap of Escape between two polls still counts (like the "pressed since
+    // the last poll" bit of a key-state call), and a close request ends the demo like Escape.
+    bool pressed = false;
+    SDL_PumpEvents();
+    SDL_Event events[64];
+    int n;
+    while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT)) > 0) {
+        for (int i = 0; i < n; ++i) {
+            const SDL_Event& e = events[i];
+            if (e.type == SDL_QUIT) pressed = true;
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) pressed = true;
+            if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) pressed = true;
+        }
+    }
+    return pressed || SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0;
+}
+
+void exit_process(int code) {
+    // Immediate: the sequencer thread and the sound end with the process. The window system
+    // takes back the window and the cursor; no display mode was changed.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+}  // namespace platform
+
+// ---------------------------------------------------------------------------------------------
+// The one extra thread. SDL sets priority only from the thread itself, so a request made by the
+// main thread is picked up by the thread at its next wait (the first row may run at normal
+// priority, as it may on any platform).
+
+struct platform::Thread {
+    SDL_Thread* sdl_thread;
+    ThreadProc proc;
+    std::atomic<bool> wants_time_critical;
+    bool is_time_critical;
+};
+
+namespace {
+
+platform::Thread the_thread;  // the demo starts one thread; no heap for its record
+
+int thread_entry(void* data) {
+    auto* thread = static_cast<platform::Thread*>(data);
+    thread->proc(nullptr);
+    return 0;
+}
+
+}  // namespace
+
+namespace platform {
+
+ThreadHandle create_thread(ThreadProc proc) {
+    if (the_thread.sdl_thread != nullptr) return nullptr;
+    the_thread.proc = proc;
+    the_thread.sdl_thread = SDL_CreateThread(thread_entry, "sequencer", &the_thread);
+    return the_thread.sdl_thread != nullptr ? &the_thread : nullptr;
+}
+
+void set_thread_time_critical(ThreadHandle thread) {
+    if (thread != nullptr) thread->wants_time_critical.store(true, std::memory_order_release);
+}
+
+void wait_on_thread(ThreadHandle thread, uint32_t ms) {
+    if (thread != nullptr && !thread->is_time_critical &&
+        thread->wants_time_critical.load(std::memory_order_acquire)) {
+        SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);  // refusal tolerated
+        thread->is_time_critical = true;
+    }
+    SDL_Delay(ms);
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+// The demo runtime: start-up in its fixed order, the visual clock, the scene script with its
+// fade and flashes, and the frame loop. Main thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Time a flash keeps the picture black, in ms (both ends exclusive).
+constexpr uint32_t kFlashLength = 200;
+// The first frame with a later scene time ends the demo unpresented, in ms.
+constexpr uint32_t kScriptEnd = 82000;
+constexpr int kFlashCount = 256;
+
+extern uint32_t clock_origin;            // tick count when the loop was entered
+extern uint32_t scene_time;              // t of the frame being drawn, ms
+extern float fade_alpha;                 // alpha of the fade quad; 0 clears, 0.85 leaves trails
+extern uint32_t flash_times[kFlashCount];
+
+// Start-up steps 1 to 15, in order; returns the window's device context.
+platform::DeviceContext start_up();
+void build_flash_times();
+// Draws the frame at scene time t (fade quad, script, flash scan, captions) without presenting
+// it. False when t is past the end of the script: that frame must not be presented.
+bool render_frame(uint32_t t);
+// Samples the visual clock, then renders, presents and polls Escape until the end. Never returns.
+[[noreturn]] void run_frame_loop(platform::DeviceContext dc);
