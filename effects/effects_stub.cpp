@@ -1,13 +1,8 @@
 // Temporary: no effects drawn until they land.
 #include "effects/effects.h"
-uint32_t demo_rand_state;
-Vec3 particle_field[kParticleCount];
 float backdrop_angle_divisor = 1500.0f;
 float backdrop_scale_x = 1.0f;
 float backdrop_scale_y = 1.0f;
-int demo_rand() { return 0; }
-void init_textures_and_particles() {}
-void bind_texture_slot(int) {}
 void draw_particle_backdrop(uint32_t) {}
 void draw_cube() {}
 void draw_cube_swarm(uint32_t, int) {}
