@@ -57,6 +57,13 @@ bool in_window(uint32_t t, uint32_t start, uint32_t end) { return start < t && t
 
 }  // namespace
 
+float tube_offset(uint32_t t) {
+    // Signed difference: the flight runs from -380 at 70 s to +20 at 78 s.
+    return float(double(kTubeSpeed) * double(int32_t(t - 71000)) - 330.0);
+}
+
+float coil_angle(uint32_t t) { return float(100.0 * std::sin(double(kCoilRockRate) * double(t))); }
+
 bool render_frame(uint32_t t) {
     scene_time = t;
     draw_fade_quad();
@@ -92,15 +99,13 @@ bool render_frame(uint32_t t) {
         draw_cube_swarm(t, int(t / 54000));  // the whole-swarm spin from 54 s
     }
     if (in_window(t, 70000, 78000)) {
-        // Signed difference: the flight runs from -380 at 70 s to +20 at 78 s.
-        const double z = double(kTubeSpeed) * double(int32_t(t - 71000)) - 330.0;
-        glTranslatef(0.0f, 0.0f, float(z));
+        glTranslatef(0.0f, 0.0f, tube_offset(t));
         glColor4f(0.1f, 0.1f, 0.8f, 0.0f);
         draw_tube_surface(t, 0);
     }
     if (t > 78000) {
         glTranslatef(0.0f, 0.0f, -10.0f);
-        glRotatef(float(100.0 * std::sin(double(kCoilRockRate) * double(t))), 1.0f, 0.0f, 0.0f);
+        glRotatef(coil_angle(t), 1.0f, 0.0f, 0.0f);
         glColor4f(0.5f, 0.0f, 1.0f, 0.0f);
         draw_tube_surface(16 * t, 1);
     }

@@ -23,5 +23,9 @@ void build_flash_times();
 // Draws the frame at scene time t (fade quad, script, flash scan, captions) without presenting
 // it. False when t is past the end of the script: that frame must not be presented.
 bool render_frame(uint32_t t);
+// Where the script places the tube along z at scene time t (70000 < t < 78000).
+float tube_offset(uint32_t t);
+// The coil's rocking angle about x in degrees at scene time t (t > 78000).
+float coil_angle(uint32_t t);
 // Samples the visual clock, then renders, presents and polls Escape until the end. Never returns.
 [[noreturn]] void run_frame_loop(platform::DeviceContext dc);
