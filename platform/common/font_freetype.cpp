@@ -1,0 +1,174 @@
+// The bold bitmap font of the captions, made the way the Windows font request would make it:
+// the face matched through fontconfig, sized as the Windows font mapper sizes a cell height,
+// each glyph rendered one bit per pixel into a glBitmap display list. Main thread, with the GL
+// context current; shared by the SDL2 and headless backends.
+//
+// The face and the library stay open for the whole run, like the font object a device context
+// holds; FreeType and fontconfig allocate for themselves, this file only uses static storage.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/gl.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+FT_Library library;
+FT_Face selected_face;  // the font "selected into" the one device context; null until made
+
+// One glyph bitmap at a time: glBitmap copies it into the list at compile time.
+constexpr int kScratchBytes = 64 * 1024;
+uint8_t glyph_scratch[kScratchBytes];
+
+// Windows TrueType weights: FW_BOLD is 700, FW_SEMIBOLD 600.
+constexpr FT_UShort kBoldWeightClass = 700;
+
+bool face_is_bold(FT_Face face) {
+    if ((face->style_flags & FT_STYLE_FLAG_BOLD) != 0) return true;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    return os2 != nullptr && os2->version != 0xFFFF && os2->usWeightClass >= kBoldWeightClass;
+}
+
+// The Windows mapper takes a positive height as the cell height: ascent plus descent, with the
+// OS/2 table's Windows metrics; the em is scaled so that the cell fits that height.
+long pixels_per_em(FT_Face face, int cell_height) {
+    long cell_units = 0;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 != nullptr && os2->version != 0xFFFF) cell_units = long(os2->usWinAscent) + long(os2->usWinDescent);
+    if (cell_units <= 0) {
+        const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+        if (hhea != nullptr) cell_units = long(hhea->Ascender) - long(hhea->Descender);
+    }
+    if (cell_units <= 0) cell_units = long(face->ascender) - long(face->descender);
+    if (cell_units <= 0) cell_units = face->units_per_EM;
+    // Hinted bitmaps come at whole pixels per em, rounded to nearest (ties to even).
+    const long ppem = std::lrint(double(face->units_per_EM) * cell_height / double(cell_units));
+    return ppem < 1 ? 1 : ppem;
+}
+
+// The path of the best match for a bold, upright face of this family, or false.
+bool match_bold_face(const char* family, FcPattern** match_out) {
+    if (!FcInit()) return false;
+    FcPattern* request = FcPatternCreate();
+    FcPatternAddString(request, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(request, FC_WEIGHT, FC_WEIGHT_BOLD);
+    FcPatternAddInteger(request, FC_SLANT, FC_SLANT_ROMAN);
+    FcPatternAddBool(request, FC_OUTLINE, FcTrue);  // a TrueType request (OUT_TT_PRECIS)
+    FcConfigSubstitute(nullptr, request, FcMatchPattern);
+    FcDefaultSubstitute(request);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, request, &result);
+    FcPatternDestroy(request);
+    if (match == nullptr) return false;
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch || file == nullptr) {
+        FcPatternDestroy(match);
+        return false;
+    }
+    *match_out = match;  // kept: the face is open for the whole run
+    return true;
+}
+
+// One list: the glyph's bitmap with its origin on the raster position, then the advance.
+void compile_glyph_list(uint32_t list, const FT_Bitmap* bitmap, int left, int top, int advance) {
+    int width = 0;
+    int rows = 0;
+    if (bitmap != nullptr && bitmap->pixel_mode == FT_PIXEL_MODE_MONO) {
+        width = int(bitmap->width);
+        rows = int(bitmap->rows);
+    }
+    const int row_bytes = (width + 7) / 8;
+    // A glyph too large for the scratch buffer keeps its advance and shows nothing.
+    if (row_bytes * rows > kScratchBytes) width = rows = 0;
+    for (int y = 0; y < rows; ++y) {
+        // FreeType rows run top-down (pitch may be negative); GL wants them bottom-up.
+        const uint8_t* src = bitmap->buffer + long(y) * bitmap->pitch;
+        if (bitmap->pitch < 0) src = bitmap->buffer + long(rows - 1 - y) * -bitmap->pitch;
+        std::memcpy(glyph_scratch + (rows - 1 - y) * row_bytes, src, size_t(row_bytes));
+    }
+    glNewList(list, GL_COMPILE);
+    glBitmap(width, rows, GLfloat(-left), GLfloat(rows - top), GLfloat(advance), 0.0f,
+             rows > 0 ? glyph_scratch : nullptr);
+    glEndList();
+}
+
+int advance_pixels(FT_Pos advance_26_6) { return int(std::lrint(double(advance_26_6) / 64.0)); }
+
+}  // namespace
+
+bool create_bold_font(DeviceContext, int cell_height, const char* face_name) {
+    FcPattern* match = nullptr;
+    if (!match_bold_face(face_name, &match)) {
+        std::fprintf(stderr, "font: no bold sans-serif face found for \"%s\"; captions stay blank\n", face_name);
+        return false;
+    }
+    FcChar8* file = nullptr;
+    int index = 0;
+    FcPatternGetString(match, FC_FILE, 0, &file);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+
+    FT_Face face = nullptr;
+    if ((library == nullptr && FT_Init_FreeType(&library) != 0) ||
+        FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) != 0) {
+        std::fprintf(stderr, "font: cannot open %s; captions stay blank\n", reinterpret_cast<const char*>(file));
+        return false;
+    }
+    if (!FT_IS_SCALABLE(face) || !face_is_bold(face)) {
+        std::fprintf(stderr, "font: %s is not a bold outline face; captions stay blank\n",
+                     reinterpret_cast<const char*>(file));
+        FT_Done_Face(face);
+        return false;
+    }
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels_per_em(face, cell_height))) != 0) {
+        std::fprintf(stderr, "font: cannot size %s; captions stay blank\n", reinterpret_cast<const char*>(file));
+        FT_Done_Face(face);
+        return false;
+    }
+    selected_face = face;
+    return true;
+}
+
+void use_font_bitmaps(DeviceContext, uint32_t first, uint32_t count, uint32_t list_base) {
+    FT_Face face = selected_face;
+    if (face == nullptr) return;  // no font: the lists stay empty and draw nothing
+
+    constexpr FT_Int32 kLoadFlags = FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO;
+    // Codes without a glyph advance like the face's default (.notdef) glyph, showing nothing.
+    int default_advance = 0;
+    if (FT_Load_Glyph(face, 0, kLoadFlags) == 0) default_advance = advance_pixels(face->glyph->advance.x);
+
+    // Tightly packed, most significant bit leftmost, as FreeType lays out mono rows.
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t code = first + i;  // Latin-1: the code is the Unicode code point
+        const uint32_t list = list_base + i;
+        const FT_UInt glyph_index = code <= 0xFF ? FT_Get_Char_Index(face, code) : 0;
+        if (glyph_index == 0 || FT_Load_Glyph(face, glyph_index, kLoadFlags) != 0 ||
+            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0) {
+            compile_glyph_list(list, nullptr, 0, 0, default_advance);
+            continue;
+        }
+        const FT_GlyphSlot slot = face->glyph;
+        compile_glyph_list(list, &slot->bitmap, slot->bitmap_left, slot->bitmap_top,
+                           advance_pixels(slot->advance.x));
+    }
+
+    glPopClientAttrib();
+}
+
+}  // namespace platform
