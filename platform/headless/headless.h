@@ -24,6 +24,9 @@ void read_pixels(uint8_t* rgba);
 void fill_picture(uint8_t r, uint8_t g, uint8_t b);
 // The thread procedure the demo asked to start, or null (threads are not run here).
 platform::ThreadProc started_thread();
+// From now on wait_on_thread calls this with its arguments (null: nobody). A test that runs the
+// thread procedure itself sees where it waits; an observer that throws ends that procedure.
+void set_wait_observer(void (*observer)(platform::ThreadHandle thread, uint32_t ms));
 
 // ---------------------------------------------------------------------------------------------
 // Sound calls, as the demo made them, for tests that check the sequencer's exact calls.

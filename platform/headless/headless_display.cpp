@@ -18,6 +18,7 @@ namespace {
 uint32_t ticks;
 bool escape_held;
 platform::ThreadProc thread_proc;
+void (*wait_observer)(platform::ThreadHandle, uint32_t);
 
 // Stand-ins for the handles of a real window system; only their identity matters.
 char window_token;
@@ -70,7 +71,9 @@ ThreadHandle create_thread(ThreadProc proc) {
     return reinterpret_cast<ThreadHandle>(&thread_token);
 }
 void set_thread_time_critical(ThreadHandle) {}
-void wait_on_thread(ThreadHandle, uint32_t) {}
+void wait_on_thread(ThreadHandle thread, uint32_t ms) {
+    if (wait_observer != nullptr) wait_observer(thread, ms);
+}
 
 }  // namespace platform
 
@@ -80,6 +83,7 @@ void set_ticks(uint32_t ms) { ticks = ms; }
 void set_escape(bool held) { escape_held = held; }
 void read_pixels(uint8_t* rgba) { offscreen::read(rgba); }
 platform::ThreadProc started_thread() { return thread_proc; }
+void set_wait_observer(void (*observer)(platform::ThreadHandle, uint32_t)) { wait_observer = observer; }
 
 void fill_picture(uint8_t r, uint8_t g, uint8_t b) {
     // Through glClear so no render state of the demo's is touched except the clear colour,
