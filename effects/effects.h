@@ -28,3 +28,7 @@ void draw_particle_backdrop(uint32_t time);
 void draw_cube();
 void draw_cube_swarm(uint32_t time, int spin);
 void draw_tube_surface(uint32_t time, int mode);
+
+// One quad of the tube surface at row i, column j: its corners P0..P3 in drawing order and its
+// unnormalised face normal, exactly as draw_tube_surface issues them.
+void tube_quad(int mode, int row, int column, Vec3 corners[4], Vec3& normal);

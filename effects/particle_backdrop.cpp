@@ -1,0 +1,41 @@
+// The particle backdrop: the 1,500 points of the particle field as unit squares of the disc
+// texture, each circling its own centre ten units in front of the viewer. Main thread, every
+// frame of the first 40 seconds.
+//
+// The caller sets additive blending and slot 1; the squares issue no normal, so whether they
+// are lit is whatever lighting the previous frame left on.
+#include <cmath>
+
+#include "effects/effects.h"
+#include "platform/gl.h"
+
+float backdrop_angle_divisor = 1500.0f;  // ms per radian of circling
+float backdrop_scale_x = 1.0f;           // factor on every final x
+float backdrop_scale_y = 1.0f;           // factor on every final y
+
+namespace {
+
+constexpr double kCircleRadius = 16.0;  // object units around each particle's centre
+constexpr float kPlaneDepth = -10.0f;   // eye-space z of every square
+
+}  // namespace
+
+void draw_particle_backdrop(uint32_t time) {
+    glColor4f(0.5f, 0.5f, 1.0f, 0.0f);  // light blue; alpha is irrelevant under additive blending
+    const float tf = float(time);
+    for (const Vec3& p : particle_field) {
+        // QUIRK: z is a phase in radians, not a depth; every square lies in the one plane.
+        const double a = double(tf / backdrop_angle_divisor) + double(p.z);
+        glTranslatef(float(backdrop_scale_x * (double(p.x) + kCircleRadius * std::sin(a))),
+                     float(backdrop_scale_y * (double(p.y) + kCircleRadius * std::cos(a))),
+                     kPlaneDepth);
+        // Texture coordinates come from these untranslated corners: one whole disc per square.
+        glBegin(GL_QUADS);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(0.0f, 1.0f, 0.0f);
+        glVertex3f(1.0f, 1.0f, 0.0f);
+        glVertex3f(1.0f, 0.0f, 0.0f);
+        glEnd();
+        glLoadIdentity();
+    }
+}
