@@ -2,8 +2,11 @@
 // plays the song on them. Set-up on the main thread; the sequencer thread afterwards.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "music/song.h"
+#include "music/synth.h"
 #include "platform/platform.h"
 
 constexpr uint32_t kRowPeriodMs = 90;  // wait after every row, ms
@@ -24,3 +27,21 @@ void start_sequencer();
 // cursor on the instrument buffers, then moves the cursor to the next row, starting the song
 // over after its last row.
 void sequencer_play_row(SequencerCursor& cursor);
+
+// The sequencer thread's entry: plays a row, waits kRowPeriodMs on its own handle, and so on,
+// from position 0, row 0, until the process ends. Ignores its parameter.
+void sequencer_thread_proc(void* parameter);
+// The calls one channel makes for one note byte and tie flag on its instrument buffer (nothing
+// for an empty byte, a null buffer or a pitch past the table). Sequencer thread.
+void play_note_byte(platform::SoundBufferHandle buffer, uint8_t note_byte, uint8_t tie_flag);
+
+// One buffer per instrument, filled once by init_audio; null where the device, the buffer or its
+// lock could not be had. Read-only afterwards, by the sequencer thread.
+extern platform::SoundBufferHandle instrument_buffers[kInstrumentCount];
+// Playback rates in Hz, one per semitone, entry 0 the lowest; built before the thread starts.
+extern int32_t pitch_table[kPitchTableSize];
+// Levels in hundredths of a decibel by a note byte's volume index.
+extern const int32_t volume_table[4];
+// Stored once by the main thread right after creating the thread; read by the thread for its
+// waits. Atomic only so that the one unordered write and read are defined; relaxed, no fences.
+extern std::atomic<platform::ThreadHandle> sequencer_thread_handle;
