@@ -3,6 +3,9 @@
 // offscreen target, presented scaled with its 4:3 aspect and black bars. Main thread, except the
 // thread functions at the end, whose callers are named there.
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <atomic>
 #include <cstdio>
@@ -15,6 +18,20 @@ namespace {
 
 SDL_Window* window;
 SDL_GLContext context;
+bool polled_before;
+
+// Asks the X server itself whether Escape is down: SDL's key state only follows events, and a
+// key held since before the window existed sends none.
+bool x11_escape_down() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    char keys[32];
+    XQueryKeymap(display, keys);
+    const KeyCode code = XKeysymToKeycode(display, XK_Escape);
+    return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+}
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "demo: %s: %s\n", what, SDL_GetError());
@@ -29,7 +46,20 @@ namespace platform {
 void set_display_mode() {
     // Keep the picture up when focus moves to another monitor.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) fail("no display available");
+    if (SDL_Init(SDL_INIT_TIMER) != 0) fail("cannot start SDL");
+    if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
+        if (SDL_VideoInit(nullptr) != 0) fail("no display available");
+        return;
+    }
+    // Only drivers that show a picture: SDL would otherwise fall back to its invisible
+    // offscreen driver and play to nobody.
+    if (std::getenv("WAYLAND_DISPLAY") != nullptr && SDL_VideoInit("wayland") == 0) return;
+    if (std::getenv("DISPLAY") != nullptr && SDL_VideoInit("x11") == 0) return;
+    if (SDL_VideoInit("KMSDRM") == 0) return;
+    std::fprintf(stderr, "demo: no display available (no X11 or Wayland display to open, and no "
+                         "KMS/DRM console)\n");
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 void hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
@@ -40,7 +70,14 @@ WindowHandle create_window() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    window = SDL_CreateWindow("EDIT", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480,
+    // Created at the desktop's size as well, so the picture covers the screen even where no
+    // window manager honours the full-screen request.
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+        desktop.w = 640;
+        desktop.h = 480;
+    }
+    window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (window == nullptr) fail("cannot open a window");
     return reinterpret_cast<WindowHandle>(window);
@@ -82,6 +119,10 @@ bool escape_pressed() {
             if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) pressed = true;
             if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) pressed = true;
         }
+    }
+    if (!polled_before) {
+        polled_before = true;
+        pressed = pressed || x11_escape_down();
     }
     return pressed || SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0;
 }

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The real demo ends with code 0 within one second of an Escape key press.
+set -u
+. "$(dirname "$0")/lib.bash"
+build=$1
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+
+"$build/demo" & pid=$!
+wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+sleep 2
+pressed=$(now_ms)
+xdotool key Escape
+wait_pid_ms $pid 1000
+took=$(( $(now_ms) - pressed ))
+[ "$rc" = timeout ] && { kill -9 $pid; fail "still running 1 s after Escape"; }
+[ "$rc" = 0 ] || fail "exit code $rc"
+echo "exit 0, ${took} ms after Escape"

@@ -1,0 +1,40 @@
+# Helpers for the end-to-end scripts: sourced, not run. They expect DISPLAY (and, for sound,
+# PULSE_SERVER) from the test command.
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# wait_for_window NAME TIMEOUT_S: waits until a window of that name is mapped.
+wait_for_window() {
+    local deadline=$(( $(now_ms) + $2 * 1000 ))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# wait_pid_ms PID TIMEOUT_MS: waits for PID (a child of this shell) to end; sets rc to its
+# exit code, or to "timeout".
+wait_pid_ms() {
+    local deadline=$(( $(now_ms) + $2 ))
+    while kill -0 "$1" 2>/dev/null; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            rc=timeout
+            return
+        fi
+        sleep 0.01
+    done
+    wait "$1"
+    rc=$?
+}
+
+artifacts() {
+    local dir=${DEMO_TEST_ARTIFACTS:-/tmp/demo-artifacts}
+    mkdir -p "$dir"
+    echo "$dir"
+}
