@@ -1,16 +1,218 @@
-// Temporary: no sound device until the software mixer lands.
+// SDL2 sound: the default audio device, fed by the software mixer from SDL's audio thread.
+//
+// Threads: set-up calls on the main thread; buffer calls on the sequencer thread, which only
+// stamps them with the steady clock and queues them (no lock, no allocation); the mix in SDL's
+// audio callback, which places each call at the sample its stamp maps to, one fixed latency
+// later, so rows keep their timing to well under a millisecond whatever size SDL's blocks are.
+// A small watcher thread reopens the default device if the one in use goes away.
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/common/mixer.h"
 #include "platform/platform.h"
+
+struct platform::SoundDevice {
+    int unused;
+};
+struct platform::SoundBuffer {
+    int voice;  // -1 for the primary buffer
+};
+
+namespace {
+
+constexpr uint16_t kDeviceSamples = 512;    // per callback: 11.6 ms at 44,100 Hz
+constexpr uint32_t kWatchMs = 200;          // how often the watcher looks at the device
+constexpr uint32_t kReopenEveryMs = 1000;   // how often it tries while no device can be had
+constexpr uint32_t kStatsEveryMs = 5000;    // how often DEMO_AUDIO_STATS prints a line
+
+mixer::Mixer the_mixer;
+mixer::DeviceClock device_clock;  // audio callback only (or whoever holds device_lock with no device)
+uint32_t output_rate = mixer::kDefaultRate;
+platform::SoundDevice the_device;
+platform::SoundBuffer primary_buffer{-1};
+platform::SoundBuffer buffer_records[mixer::kMaxVoices];
+bool device_created;
+
+// Opening, closing and the device id belong to whoever holds this: the main thread during
+// set-up, the watcher afterwards. The callback and the sequencer never take it.
+std::mutex device_lock;
+SDL_AudioDeviceID device_id;  // 0 while no device is open
+
+// DEMO_AUDIO_STATS: what the callback costs and how well the calls keep time.
+bool stats_wanted;
+std::atomic<int64_t> stats_busy_ns;
+std::atomic<int64_t> stats_max_block_ns;
+std::atomic<int64_t> stats_samples;
+std::atomic<uint32_t> stats_jumps;       // times the clock mapping moved up by a sample or more
+std::atomic<int64_t> stats_jump_samples;
+
+int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void SDLCALL fill(void*, Uint8* stream, int len) {
+    const int64_t start = now_ns();
+    const double origin_before = device_clock.origin;
+    const bool was_anchored = device_clock.anchored;
+    mixer::clock_on_block(device_clock, start, the_mixer.clock, uint32_t(len));
+    mixer::render(the_mixer, stream, uint32_t(len), mixer::clock_map(device_clock));
+    if (stats_wanted) {
+        const int64_t busy = now_ns() - start;
+        stats_busy_ns.fetch_add(busy, std::memory_order_relaxed);
+        if (busy > stats_max_block_ns.load(std::memory_order_relaxed))
+            stats_max_block_ns.store(busy, std::memory_order_relaxed);
+        stats_samples.fetch_add(len, std::memory_order_relaxed);
+        const double jump = device_clock.origin - origin_before;
+        if (was_anchored && jump >= 1.0) {
+            stats_jumps.fetch_add(1, std::memory_order_relaxed);
+            stats_jump_samples.fetch_add(int64_t(jump), std::memory_order_relaxed);
+        }
+    }
+}
+
+// Opens and starts the default device at `rate`; 0 if there is none. Holds device_lock.
+SDL_AudioDeviceID open_default_device(uint32_t rate) {
+    SDL_AudioSpec want{};
+    want.freq = int(rate);
+    want.format = AUDIO_U8;
+    want.channels = 1;
+    want.samples = kDeviceSamples;
+    want.callback = fill;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts from the mixer's 8-bit mono to whatever the device takes.
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (id != 0) {
+        mixer::clock_reset(device_clock, rate);
+        SDL_PauseAudioDevice(id, 0);
+    }
+    return id;
+}
+
+void print_stats() {
+    const double audio_s = double(stats_samples.load(std::memory_order_relaxed)) / output_rate;
+    const double busy_s = double(stats_busy_ns.load(std::memory_order_relaxed)) * 1e-9;
+    std::fprintf(stderr,
+                 "demo: audio stats: %.1f s mixed, callback busy %.4f %% of audio time (longest block %.1f us), "
+                 "late calls %u, dropped %u, clock moved up %u times by %lld samples in all\n",
+                 audio_s, audio_s > 0 ? 100.0 * busy_s / audio_s : 0.0,
+                 double(stats_max_block_ns.load(std::memory_order_relaxed)) * 1e-3,
+                 the_mixer.late.load(std::memory_order_relaxed), the_mixer.dropped.load(std::memory_order_relaxed),
+                 stats_jumps.load(std::memory_order_relaxed),
+                 static_cast<long long>(stats_jump_samples.load(std::memory_order_relaxed)));
+}
+
+// The watcher: notices a device that went away (SDL stops calling back and reports it stopped),
+// closes it, keeps the buffers' state current while there is none, and reopens the default
+// device so the song goes on.
+int SDLCALL watch_device(void*) {
+    uint32_t since_reopen_try = kReopenEveryMs;
+    uint32_t since_stats = 0;
+    for (;;) {
+        SDL_Delay(kWatchMs);
+        {
+            std::lock_guard<std::mutex> hold(device_lock);
+            if (device_id != 0 && SDL_GetAudioDeviceStatus(device_id) == SDL_AUDIO_STOPPED) {
+                std::fprintf(stderr, "demo: audio device lost: waiting for the default device\n");
+                SDL_CloseAudioDevice(device_id);
+                device_id = 0;
+                since_reopen_try = kReopenEveryMs;
+            }
+            if (device_id == 0) {
+                // No callback runs now, so this thread is the mixer's only consumer: apply the
+                // sequencer's calls as they come so none is lost to a full queue.
+                mixer::apply_pending(the_mixer);
+                since_reopen_try += kWatchMs;
+                if (since_reopen_try >= kReopenEveryMs) {
+                    since_reopen_try = 0;
+                    device_id = open_default_device(output_rate);
+                    if (device_id != 0) std::fprintf(stderr, "demo: audio device back: the song goes on\n");
+                }
+            }
+        }
+        since_stats += kWatchMs;
+        if (stats_wanted && since_stats >= kStatsEveryMs) {
+            since_stats = 0;
+            print_stats();
+        }
+    }
+}
+
+void post(platform::SoundBufferHandle b, mixer::Op op, int32_t argument) {
+    if (b == nullptr || b->voice < 0) return;
+    mixer::post(the_mixer, b->voice, op, argument, now_ns());
+}
+
+}  // namespace
+
 namespace platform {
-SoundDeviceHandle sound_create_device() { return nullptr; }
+
+SoundDeviceHandle sound_create_device() {
+    if (device_created) return &the_device;
+    mixer::init(the_mixer, output_rate);
+    stats_wanted = std::getenv("DEMO_AUDIO_STATS") != nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "demo: no audio device (%s): playing without sound\n", SDL_GetError());
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> hold(device_lock);
+        device_id = open_default_device(output_rate);
+    }
+    if (device_id == 0) {
+        std::fprintf(stderr, "demo: no audio device (%s): playing without sound\n", SDL_GetError());
+        return nullptr;
+    }
+    device_created = true;
+    SDL_Thread* watcher = SDL_CreateThread(watch_device, "audio watcher", nullptr);
+    if (watcher != nullptr) SDL_DetachThread(watcher);
+    return &the_device;
+}
+
+// SDL shares the device with other programs; there is no exclusive level to take.
 void sound_set_cooperative_level(SoundDeviceHandle, WindowHandle) {}
-SoundBufferHandle sound_create_primary_buffer(SoundDeviceHandle) { return nullptr; }
-void sound_set_format(SoundBufferHandle, const WaveFormat&) {}
-SoundBufferHandle sound_create_buffer(SoundDeviceHandle, uint32_t, const WaveFormat&) { return nullptr; }
-uint8_t* sound_lock(SoundBufferHandle, uint32_t*) { return nullptr; }
+
+SoundBufferHandle sound_create_primary_buffer(SoundDeviceHandle device) {
+    return device != nullptr ? &primary_buffer : nullptr;
+}
+
+void sound_set_format(SoundBufferHandle primary, const WaveFormat& format) {
+    // The mixer always writes 8-bit mono; the rate is the one part of the format it follows.
+    if (primary == nullptr || format.samples_per_sec == 0 || format.samples_per_sec == output_rate) return;
+    std::lock_guard<std::mutex> hold(device_lock);
+    if (device_id != 0) SDL_CloseAudioDevice(device_id);
+    output_rate = format.samples_per_sec;
+    mixer::set_output_rate(the_mixer, output_rate);
+    device_id = open_default_device(output_rate);
+}
+
+SoundBufferHandle sound_create_buffer(SoundDeviceHandle device, uint32_t bytes, const WaveFormat& format) {
+    if (device == nullptr) return nullptr;
+    const int voice = mixer::add_voice(the_mixer, bytes, format.samples_per_sec);
+    if (voice < 0) return nullptr;
+    buffer_records[voice].voice = voice;
+    return &buffer_records[voice];
+}
+
+uint8_t* sound_lock(SoundBufferHandle b, uint32_t* bytes) {
+    uint8_t* data = b != nullptr ? mixer::voice_data(the_mixer, b->voice) : nullptr;
+    *bytes = data != nullptr ? the_mixer.voices[b->voice].size : 0;
+    return data;
+}
+
+// The bytes were written in place; nothing plays them before the sequencer's first call.
 void sound_unlock(SoundBufferHandle, uint8_t*, uint32_t) {}
-void sound_stop(SoundBufferHandle) {}
-void sound_set_position(SoundBufferHandle, uint32_t) {}
-void sound_set_frequency(SoundBufferHandle, uint32_t) {}
-void sound_set_volume(SoundBufferHandle, int32_t) {}
-void sound_play(SoundBufferHandle) {}
+
+void sound_stop(SoundBufferHandle b) { post(b, mixer::Op::stop, 0); }
+void sound_set_position(SoundBufferHandle b, uint32_t byte) { post(b, mixer::Op::set_position, int32_t(byte)); }
+void sound_set_frequency(SoundBufferHandle b, uint32_t hz) { post(b, mixer::Op::set_frequency, int32_t(hz)); }
+void sound_set_volume(SoundBufferHandle b, int32_t centibels) { post(b, mixer::Op::set_volume, centibels); }
+void sound_play(SoundBufferHandle b) { post(b, mixer::Op::play, 0); }
+
 }  // namespace platform
