@@ -36,7 +36,8 @@ void init_audio(platform::WindowHandle window) {
     // Each instrument is finished before the next is begun.
     for (int i = 0; i < kInstrumentCount; ++i) {
         const InstrumentParams params = instrument_params(i);
-        platform::SoundBufferHandle buffer = platform::sound_create_buffer(sound_device, params.sample_count, kSoundFormat);
+        platform::SoundBufferHandle buffer =
+            platform::sound_create_buffer(sound_device, params.sample_count, kSoundFormat);
         if (buffer == nullptr) continue;
         uint32_t locked_bytes = 0;
         uint8_t* data = platform::sound_lock(buffer, &locked_bytes);
