@@ -54,7 +54,11 @@ TEST(FramePixels, OpeningTwoHundredMillisecondsAreBlack) {
     expect_uniform(frame_over_grey(100), 0, 0, 100);
 }
 
-TEST(FramePixels, FrameAtTimeZeroIsNotBlanked) { expect_uniform(frame_over_grey(0), 170, 1, 0); }
+TEST(FramePixels, FrameAtTimeZeroIsNotBlanked) {
+    // The backdrop only adds light to the faded grey; a blank would leave black.
+    const Range r = frame_over_grey(0);
+    for (int c = 0; c < 3; ++c) EXPECT_GE(r.lo[c], 169) << "channel " << c;
+}
 
 TEST(FramePixels, FlashWindowsAreBlackInsideAndOpenAtBothEnds) {
     const struct {
