@@ -94,8 +94,9 @@ void compile_glyph_list(uint32_t list, const FT_Bitmap* bitmap, int left, int to
         std::memcpy(glyph_scratch + (rows - 1 - y) * row_bytes, src, size_t(row_bytes));
     }
     glNewList(list, GL_COMPILE);
-    glBitmap(width, rows, GLfloat(-left), GLfloat(rows - top), GLfloat(advance), 0.0f,
-             rows > 0 ? glyph_scratch : nullptr);
+    // Never a null bitmap, even for an empty glyph: Mesa then compiles a list that does not
+    // advance the raster position.
+    glBitmap(width, rows, GLfloat(-left), GLfloat(rows - top), GLfloat(advance), 0.0f, glyph_scratch);
     glEndList();
 }
 
