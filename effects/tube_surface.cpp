@@ -3,6 +3,8 @@
 //
 // One grid of quads, each with its own face normal for the fixed-function light. The caller
 // places the surface and sets its colour; slot 0's planes pattern it from the object corners.
+// Time enters only through the spin, so each mode's grid is evaluated once, on its first call,
+// into vertex arrays that repeat every quad's normal at its four corners.
 #include <cmath>
 
 #include "effects/effects.h"
@@ -22,6 +24,19 @@ constexpr double kDegreesPerMs = 0.02;      // spin: a quarter turn in 4,500 ms
 const int corner_offsets[4] = {0, 0, 1, 1};
 
 Vec3 quad_corners[4];  // scratch: the quad being built
+
+constexpr int kColumns = kLastColumn + 1;
+constexpr int kQuadsMode0 = (kLastRowMode0 + 1) * kColumns;                     // 6,601
+constexpr int kQuadsMode1 = (kLastRowMode0 - kRowsLessPerMode + 1) * kColumns;  // 2,501
+static_assert(kQuadsMode0 == 6601 && kQuadsMode1 == 2501, "grid sizes of the tube and coil");
+static_assert(sizeof(Vec3) == 3 * sizeof(GLfloat), "Vec3 arrays feed GL's vertex arrays");
+
+// Per mode: four corners per quad in drawing order, and the quad's normal at each of them.
+Vec3 tube_vertices[kQuadsMode0 * 4];
+Vec3 tube_normals[kQuadsMode0 * 4];
+Vec3 coil_vertices[kQuadsMode1 * 4];
+Vec3 coil_normals[kQuadsMode1 * 4];
+bool grid_built[2];
 
 Vec3 surface_point(int mode, float u, float v) {
     if (mode == 0) {  // a rippled circle of radius 2 + v about an axis circling z at radius 1
@@ -55,6 +70,22 @@ Vec3 build_quad(int mode, int i, int j) {
             float(k * (ax * by - ay * bx))};
 }
 
+void build_grid(int mode, Vec3* vertices, Vec3* normals) {
+    const int last_row = kLastRowMode0 - kRowsLessPerMode * mode;
+    int at = 0;
+    for (int i = 0; i <= last_row; ++i) {
+        for (int j = 0; j <= kLastColumn; ++j) {
+            const Vec3 n = build_quad(mode, i, j);
+            for (const Vec3& p : quad_corners) {
+                vertices[at] = p;
+                normals[at] = n;
+                ++at;
+            }
+        }
+    }
+    grid_built[mode] = true;
+}
+
 }  // namespace
 
 void tube_quad(int mode, int row, int column, Vec3 corners[4], Vec3& normal) {
@@ -65,14 +96,21 @@ void tube_quad(int mode, int row, int column, Vec3 corners[4], Vec3& normal) {
 void draw_tube_surface(uint32_t time, int mode) {
     // QUIRK: no push/pop; the spin stays on the caller's matrix until the identity reset.
     glRotatef(float(double(time) * kDegreesPerMs), float(mode), 0.0f, 1.0f);
-    glBegin(GL_QUADS);
-    const int last_row = kLastRowMode0 - kRowsLessPerMode * mode;  // negative above mode 1
-    for (int i = 0; i <= last_row; ++i) {
-        for (int j = 0; j <= kLastColumn; ++j) {
-            const Vec3 n = build_quad(mode, i, j);
-            glNormal3f(n.x, n.y, n.z);
-            for (const Vec3& p : quad_corners) glVertex3f(p.x, p.y, p.z);
-        }
-    }
-    glEnd();
+    // Above mode 1 the grid has no rows (160 - 100 * mode < 0): only the spin remains.
+    if (mode != 0 && mode != 1) return;
+    Vec3* vertices = mode == 0 ? tube_vertices : coil_vertices;
+    Vec3* normals = mode == 0 ? tube_normals : coil_normals;
+    const int count = 4 * (mode == 0 ? kQuadsMode0 : kQuadsMode1);
+    if (!grid_built[mode]) build_grid(mode, vertices, normals);
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices);
+    glNormalPointer(GL_FLOAT, 0, normals);
+    glDrawArrays(GL_QUADS, 0, count);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    // Drawing from arrays leaves the current normal undefined; keep the last quad's, as a
+    // quad-by-quad list would, for whatever is drawn lit next without a normal of its own.
+    glNormal3f(normals[count - 1].x, normals[count - 1].y, normals[count - 1].z);
 }

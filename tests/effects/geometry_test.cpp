@@ -340,3 +340,41 @@ TEST(CubeSwarm, SpinOnlyForOneAndLeftOnTheMatrix) {
         expect_matrix(m, expected, c.spin == 1 ? "spin 1" : "no spin");
     }
 }
+
+TEST(TubeSurface, LeavesTheLastQuadsNormalCurrent) {
+    // The next lit primitive without a normal of its own (a caption stroke) takes it.
+    test_support::start_headless_demo();
+    for (int mode : {0, 1}) {
+        glNormal3f(0.0f, 0.0f, 1.0f);
+        draw_tube_surface(1000, mode);
+        Vec3 corners[4], last;
+        tube_quad(mode, 160 - 100 * mode, 40, corners, last);
+        GLfloat n[3];
+        glGetFloatv(GL_CURRENT_NORMAL, n);
+        EXPECT_FLOAT_EQ(n[0], last.x) << "mode " << mode;
+        EXPECT_FLOAT_EQ(n[1], last.y) << "mode " << mode;
+        EXPECT_FLOAT_EQ(n[2], last.z) << "mode " << mode;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Backdrop
+
+TEST(Backdrop, LeavesSlotOnesGenerationOnAndTheMatrixAtIdentity) {
+    test_support::start_headless_demo();
+    glLoadIdentity();
+    bind_texture_slot(1);
+    draw_particle_backdrop(24000);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_T));
+    GLfloat m[16];
+    modelview(m);
+    double identity[16];
+    rotation(0.0, 0, 0, 1, identity);
+    expect_matrix(m, identity, "after the backdrop");
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], 0.5f);
+    EXPECT_FLOAT_EQ(colour[1], 0.5f);
+    EXPECT_FLOAT_EQ(colour[2], 1.0f);
+}

@@ -144,3 +144,23 @@ TEST(ScenePictures, CoilAtEightySecondsIsPurple) {
     EXPECT_GT(c.b, 1.2 * c.r);      // colour (0.5, 0, 1)
     EXPECT_GT(c.r, 4.0 * c.g);
 }
+
+TEST(ScenePictures, BackdropFlattenedToALineWhenTheYScaleIsZero) {
+    // The scale multiplies centre and circle together: every square's lower edge lands on y = 0.
+    start_headless_demo();
+    backdrop_scale_y = 0.0f;  // the script only writes it inside the zoom windows
+    ASSERT_TRUE(render_at(1000));
+    const uint8_t* picture = read_picture();
+    const double bottom = project(0.0, 0.0, -10.0).y, top = project(0.0, 1.0, -10.0).y;
+    int lo_x = kWidth, hi_x = -1;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            if (pixel_at(picture, x, y).b == 0) continue;
+            ASSERT_GE(y, bottom - 1.0) << "lit pixel at " << x << ", " << y;
+            ASSERT_LE(y, top + 1.0) << "lit pixel at " << x << ", " << y;
+            lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x);
+        }
+    }
+    EXPECT_LT(lo_x, kWidth / 8);  // still spread along the whole width
+    EXPECT_GT(hi_x, kWidth * 7 / 8);
+}
