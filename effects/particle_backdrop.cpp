@@ -48,7 +48,8 @@ void draw_particle_backdrop(uint32_t time) {
         glVertex3f(x + 1.0f, y, kPlaneDepth);
     }
     glEnd();
-    // Back to what the caller set: slot 1's planes generating S and T.
+    // Back to what the caller set: slot 1's planes generating S and T. The current texture
+    // coordinate stays (1, 0); the caption strokes set their own before anything reads it.
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
 }
