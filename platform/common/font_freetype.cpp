@@ -53,7 +53,7 @@ long pixels_per_em(FT_Face face, int cell_height) {
     return ppem < 1 ? 1 : ppem;
 }
 
-// The path of the best match for a bold, upright face of this family, or false.
+// The best match (with its file) for a bold, upright outline face of this family, or false.
 bool match_bold_face(const char* family, FcPattern** match_out) {
     if (!FcInit()) return false;
     FcPattern* request = FcPatternCreate();
