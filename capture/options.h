@@ -1,0 +1,37 @@
+// The capture tool's command line: formats, frame rate, output, the music's head start, the
+// time range and the upscale. Capture tool, main thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace capture {
+
+enum class Format { mp4, lossless, png };
+
+// Start-up time of the headless demo (process start to the first frame, bench_startup), rounded
+// to 50 ms: how far the live program's music runs ahead of its visual clock.
+constexpr uint32_t kDefaultHeadStartMs = 200;
+
+struct Options {
+    Format format = Format::mp4;
+    std::string output;          // empty: the format's default name
+    uint32_t fps = 60;           // frames per second
+    uint32_t head_start_ms = kDefaultHeadStartMs;
+    uint32_t start_ms = 0;       // first scene time written, ms
+    uint32_t end_ms = 82000;     // last scene time written, ms (clamped to the demo's end)
+    uint32_t scale = 1;          // 1: 640x480, 2: 1280x960, 3: 1920x1440
+    bool smooth = false;         // upscale filter: false nearest neighbour, true bicubic
+    std::string preset = "veryfast";  // x264 speed preset (mp4 only)
+    uint32_t crf = 18;           // x264 constant quality, lower is better (mp4 only)
+    bool help = false;
+};
+
+// Parses argv; false with `error` set on a bad or unknown option.
+bool parse_options(int argc, char** argv, Options& out, std::string& error);
+// The text of --help.
+std::string help_text();
+// The output name used when none is given.
+const char* default_output(Format f);
+
+}  // namespace capture
