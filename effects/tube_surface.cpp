@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kLastColumn = 40;             // columns 0..40 in both modes
 constexpr int kLastRowMode0 = 160;          // rows 0..160 - 100 * mode
-constexpr int kRowsLessPerMode = 100;
+constexpr int kRowsLessPerMode = 100;       // rows fewer per step of mode: 61 for the coil
 constexpr float kParamStep = 0.2f;          // radians of u or v per column or row
 constexpr double kNormalScale = -5.0;       // times (1 - 2 * mode): inwards for the tube
 constexpr double kDegreesPerMs = 0.02;      // spin: a quarter turn in 4,500 ms
