@@ -1,27 +1,50 @@
 #!/usr/bin/env bash
-# Makes sure Wine for 32-bit Windows programs is installed, for the demo.exe tests: enables the
-# i386 architecture and installs wine32:i386 only when something is missing, so a machine that
-# already has them pays nothing. Run as root (the test machines are).
+# Installs Wine for the demo.exe tests, only what is missing: the 64-bit Wine always, and the
+# 32-bit Wine (i386 architecture, wine32:i386) where the kernel runs 32-bit code. Some kernels
+# run 64-bit user code only; there the tests run the 64-bit build of the Windows backend.
+# Run as root (the test machines are).
 set -euo pipefail
 
-need_update=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  need_update=1
+# Graphics and sound libraries Wine loads at run time (Debian lists them as recommendations).
+wine_runtime_libs="libgl1 libgl1-mesa-dri libglu1-mesa libpulse0 libxcomposite1 libxcursor1
+  libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1"
+
+# A 93-byte i386 program that exits with 0: does this kernel execute 32-bit code?
+runs_32_bit_code() {
+    local probe rc=0
+    probe=$(mktemp /tmp/ia32-probe.XXXXXX)
+    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || rc=$?
+    rm -f "$probe"
+    [ "$rc" -eq 0 ]
+}
+
+wanted=(wine wine64 wine64-preloader $wine_runtime_libs)
+if runs_32_bit_code; then
+    wanted+=(wine32:i386 wine32-preloader:i386)
+    for lib in $wine_runtime_libs; do wanted+=("$lib:i386"); done
+else
+    echo "ensure-wine: this kernel runs no 32-bit code; installing the 64-bit Wine only"
 fi
 
 missing=()
-for pkg in wine wine32:i386; do
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$pkg")
-  fi
+for pkg in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-# A freshly added architecture has no package lists yet; an old list may miss the i386 ones.
-if [ "$need_update" = 1 ] || ! apt-cache show wine32:i386 >/dev/null 2>&1; then
-  apt-get update -qq
+need_update=0
+case " ${missing[*]}" in
+    *:i386*)
+        if ! dpkg --print-foreign-architectures | grep -qx i386; then
+            dpkg --add-architecture i386
+            need_update=1  # a new architecture has no package lists yet
+        fi
+        ;;
+esac
+if [ "$need_update" = 1 ] || ! apt-cache show wine64 >/dev/null 2>&1; then
+    apt-get update -q
 fi
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "ensure-wine: installing ${missing[*]}"
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
