@@ -6,6 +6,8 @@
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <cstdio>
@@ -178,6 +180,11 @@ void wait_on_thread(ThreadHandle thread, uint32_t ms) {
     if (thread != nullptr && !thread->is_time_critical &&
         thread->wants_time_critical.load(std::memory_order_acquire)) {
         SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);  // refusal tolerated
+        // On Linux SDL's time-critical is only a nice level, which a loaded machine still lets
+        // oversleep by milliseconds; real-time round-robin, where allowed, keeps rows on time.
+        sched_param param{};
+        param.sched_priority = 20;
+        pthread_setschedparam(pthread_self(), SCHED_RR, &param);  // refusal tolerated
         thread->is_time_critical = true;
     }
     SDL_Delay(ms);

@@ -13,6 +13,11 @@
 #include <cstdlib>
 #include <mutex>
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
 #include "platform/common/mixer.h"
 #include "platform/platform.h"
 
@@ -29,6 +34,10 @@ constexpr uint16_t kDeviceSamples = 512;    // per callback: 11.6 ms at 44,100 H
 constexpr uint32_t kWatchMs = 200;          // how often the watcher looks at the device
 constexpr uint32_t kReopenEveryMs = 1000;   // how often it tries while no device can be had
 constexpr uint32_t kStatsEveryMs = 5000;    // how often DEMO_AUDIO_STATS prints a line
+constexpr const char* kPulseLatencyMs = "40";  // ms of buffer asked of PulseAudio
+constexpr int kAudioRealtimePriority = 10;      // SCHED_RR level of the audio thread (1..99)
+constexpr uint32_t kSettleCallbacks = 4;    // callbacks that show a device has started
+constexpr uint32_t kSettleMaxMs = 4000;     // longest wait for them at an open
 
 mixer::Mixer the_mixer;
 mixer::DeviceClock device_clock;  // audio callback only (or whoever holds device_lock with no device)
@@ -42,6 +51,10 @@ bool device_created;
 // set-up, the watcher afterwards. The callback and the sequencer never take it.
 std::mutex device_lock;
 SDL_AudioDeviceID device_id;  // 0 while no device is open
+
+// Callbacks since the device was opened, and a request to start the clock mapping afresh.
+std::atomic<uint32_t> callbacks_seen;
+std::atomic<bool> restart_clock;
 
 // DEMO_AUDIO_STATS: what the callback costs and how well the calls keep time.
 bool stats_wanted;
@@ -59,6 +72,18 @@ int64_t now_ns() {
 
 void SDLCALL fill(void*, Uint8* stream, int len) {
     const int64_t start = now_ns();
+    thread_local bool realtime_asked = false;  // each device open brings a thread of its own
+    if (!realtime_asked) {
+        // SDL gives its audio thread a high nice level only; where the system allows it
+        // (root, or an rtprio limit), round-robin real-time keeps a busy machine from starving
+        // the mix. Refused: the thread goes on as it was.
+        realtime_asked = true;
+        sched_param param{};
+        param.sched_priority = kAudioRealtimePriority;
+        pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+    }
+    if (restart_clock.exchange(false, std::memory_order_acquire)) mixer::clock_reset(device_clock, output_rate);
+    callbacks_seen.fetch_add(1, std::memory_order_relaxed);
     const double origin_before = device_clock.origin;
     const bool was_anchored = device_clock.anchored;
     mixer::clock_on_block(device_clock, start, the_mixer.clock, uint32_t(len));
@@ -77,10 +102,15 @@ void SDLCALL fill(void*, Uint8* stream, int len) {
     }
 }
 
-// Opens and starts the default device at `rate`; 0 if there is none. Holds device_lock.
-SDL_AudioDeviceID open_default_device(uint32_t rate) {
+// Opens and starts the default device at the output rate; 0 if there is none. Holds device_lock.
+//
+// Some servers take the first block at once and then ask for nothing more for up to two
+// seconds while their sink wakes up (PulseAudio's null sink does). Anchoring the clock on that
+// first block would squeeze every call made meanwhile into one instant, so the open waits until
+// the device asks for blocks steadily and then has the clock start afresh.
+SDL_AudioDeviceID open_default_device() {
     SDL_AudioSpec want{};
-    want.freq = int(rate);
+    want.freq = int(output_rate);
     want.format = AUDIO_U8;
     want.channels = 1;
     want.samples = kDeviceSamples;
@@ -89,8 +119,14 @@ SDL_AudioDeviceID open_default_device(uint32_t rate) {
     // No changes allowed: SDL converts from the mixer's 8-bit mono to whatever the device takes.
     const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (id != 0) {
-        mixer::clock_reset(device_clock, rate);
+        callbacks_seen.store(0, std::memory_order_relaxed);
+        restart_clock.store(true, std::memory_order_release);
         SDL_PauseAudioDevice(id, 0);
+        const uint32_t deadline = SDL_GetTicks() + kSettleMaxMs;
+        while (callbacks_seen.load(std::memory_order_relaxed) < kSettleCallbacks &&
+               int32_t(SDL_GetTicks() - deadline) < 0)
+            SDL_Delay(1);
+        restart_clock.store(true, std::memory_order_release);
     }
     return id;
 }
@@ -131,7 +167,7 @@ int SDLCALL watch_device(void*) {
                 since_reopen_try += kWatchMs;
                 if (since_reopen_try >= kReopenEveryMs) {
                     since_reopen_try = 0;
-                    device_id = open_default_device(output_rate);
+                    device_id = open_default_device();
                     if (device_id != 0) std::fprintf(stderr, "demo: audio device back: the song goes on\n");
                 }
             }
@@ -157,15 +193,26 @@ SoundDeviceHandle sound_create_device() {
     if (device_created) return &the_device;
     mixer::init(the_mixer, output_rate);
     stats_wanted = std::getenv("DEMO_AUDIO_STATS") != nullptr;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "demo: no audio device (%s): playing without sound\n", SDL_GetError());
-        return nullptr;
-    }
-    {
+    // SDL asks PulseAudio for a buffer of one block, so any hiccup of the audio thread longer
+    // than a block is a dropout. A little more buffer in the server rides them out; the calls
+    // keep their timing whatever the buffer, since the mixer places them by their stamps.
+    setenv("PULSE_LATENCY_MSEC", kPulseLatencyMs, 0);
+    // Where no sound server runs, SDL falls back to ALSA, whose library prints its own
+    // complaints on stderr; the one line below says all that matters, so they are held back.
+    std::fflush(stderr);
+    const int saved_stderr = dup(2);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
+    bool opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (opened) {
         std::lock_guard<std::mutex> hold(device_lock);
-        device_id = open_default_device(output_rate);
+        device_id = open_default_device();
+        opened = device_id != 0;
     }
-    if (device_id == 0) {
+    if (saved_stderr >= 0 && null_fd >= 0) dup2(saved_stderr, 2);
+    if (saved_stderr >= 0) close(saved_stderr);
+    if (null_fd >= 0) close(null_fd);
+    if (!opened) {
         std::fprintf(stderr, "demo: no audio device (%s): playing without sound\n", SDL_GetError());
         return nullptr;
     }
@@ -189,7 +236,7 @@ void sound_set_format(SoundBufferHandle primary, const WaveFormat& format) {
     if (device_id != 0) SDL_CloseAudioDevice(device_id);
     output_rate = format.samples_per_sec;
     mixer::set_output_rate(the_mixer, output_rate);
-    device_id = open_default_device(output_rate);
+    device_id = open_default_device();
 }
 
 SoundBufferHandle sound_create_buffer(SoundDeviceHandle device, uint32_t bytes, const WaveFormat& format) {

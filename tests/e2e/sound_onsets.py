@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""Finds where the kick drum of song channel 0 starts in a recording of the demo's sound.
+
+The kick is instrument 0 played at 16,388 Hz and full level. In the song, instrument 1 holds
+the same sample and plays the same notes on channel 1, so the two sound as one kick of twice
+the size. What tells it from the other channels is its shape: a square wave falling in pitch
+through a low-pass filter, a long positive swell that no other instrument has. The script
+synthesizes that sample from the instrument's parameters, resamples it as the mixer plays it,
+and finds it in the recording by correlation: first on a decimated signal over the whole
+window, then at full rate around each find.
+
+Usage: sound_onsets.py RECORDING
+  checks a recording of the demo from its start: sound is there, no dropouts around song
+  positions 8 and 9, and their kicks (pattern 3 then 4 on channel 0, a note every 4 rows)
+  come 360 ms apart within 3 ms. Exit code 1 on a failure.
+Usage: sound_onsets.py RECORDING START_S END_S
+  prints the kick onsets found between START_S and END_S, in seconds from the recording's start.
+RECORDING: 8-bit unsigned mono at 44,100 Hz, raw bytes or a WAV file (.wav).
+"""
+import struct
+import sys
+
+RATE = 44100            # Hz, output rate
+KICK_HZ = 16388         # Hz, pitch table entry 84 (note byte 0xE1)
+TEMPLATE_S = 0.08       # s of the kick's start used to find it
+DECIMATE = 16           # samples averaged for the coarse search
+MIN_GAP_S = 0.1         # s: two kicks closer than this are one (bass notes come 0.18 s apart)
+PEAK_SHARE = 0.5        # a find must reach this share of the strongest one
+# Positions 8 and 9 (rows 128..159) start 11.52 s into the song; the live song runs a little
+# slower than 90 ms a row, so the window reaches a little past where their last kick would be.
+WINDOW_S = (11.2, 14.9)     # s after the first sound
+BEAT_MS = 360.0             # 4 rows of 90 ms
+BEAT_TOLERANCE_MS = 3.0
+BEAT_COARSE_S = (0.30, 0.42)
+MIN_BEAT_ONSETS = 8         # rows 128, 132, ..., 156
+MIN_RMS = 20.0              # of 128; the song's RMS is about 75
+DROPOUT_S = 0.003           # the song's own exact silences in these rows last under 1 ms
+
+
+def f32(x):
+    """The single-precision float the instrument table stores."""
+    return struct.unpack("f", struct.pack("f", x))[0]
+
+
+def round16(x):
+    r = round(x)  # ties to even, as the synthesizer rounds
+    return r if -32768 <= r <= 32767 else -32768
+
+
+def instrument_0():
+    """The 4,096 bytes of instrument row 0: raw-ramp square wave (flags 6), pitch sweep, linear
+    fade and the two-pole resonant low-pass."""
+    count, step, step_delta = 4096, f32(2.90909), f32(-0.00071)
+    gain, gain_delta, cutoff, resonance = f32(1.0), f32(-0.000244), f32(0.003262), f32(0.944551)
+    phase = y = v = 0.0
+    out = []
+    for _ in range(count):
+        phase += step
+        step += step_delta
+        w = round16(phase) & 0xFF
+        w = w - 256 if w >= 128 else w      # the ramp's low byte, signed
+        w = round16(w) & 0x80               # WAVE_PULSE
+        w = abs(w)                          # WAVE_ABS
+        x = w * gain
+        gain += gain_delta
+        v += (x - y) * cutoff
+        y += v
+        out.append((round16(y) + 127) & 0xFF)
+        v *= resonance
+    return out
+
+
+def kick_template():
+    """Channels 0 and 1 together as the mixer plays them: linear interpolation at KICK_HZ."""
+    data = instrument_0()
+    n = int(TEMPLATE_S * RATE)
+    t = []
+    for k in range(n):
+        p = k * KICK_HZ / RATE
+        i = int(p)
+        a = data[i] - 128
+        b = data[min(i + 1, len(data) - 1)] - 128
+        t.append(2.0 * (a + (b - a) * (p - i)))
+    mean = sum(t) / n
+    return [s - mean for s in t]  # zero mean: a steady offset in the recording adds nothing
+
+
+def read_recording(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if path.endswith(".wav"):
+        at = data.find(b"data")
+        data = data[at + 8:]
+    return [b - 128 for b in data]
+
+
+def decimate(x, k):
+    return [sum(x[i:i + k]) / k for i in range(0, len(x) - k + 1, k)]
+
+
+def correlate_at(x, t, lag):
+    return sum(a * b for a, b in zip(x[lag:lag + len(t)], t))
+
+
+def find_onsets(signal, start, end):
+    template = kick_template()
+    ct = decimate(template, DECIMATE)
+    part = signal[start:end + len(template)]
+    cx = decimate(part, DECIMATE)
+    coarse = [correlate_at(cx, ct, j) for j in range(len(cx) - len(ct))]
+    strongest = max(coarse)
+    gap = int(MIN_GAP_S * RATE / DECIMATE)
+    peaks = []
+    for j, c in enumerate(coarse):
+        if c < PEAK_SHARE * strongest:
+            continue
+        if c < max(coarse[max(0, j - gap):j + gap + 1]):
+            continue  # not the best within the gap
+        if peaks and j - peaks[-1] < gap:
+            continue
+        peaks.append(j)
+    onsets = []
+    for j in peaks:
+        centre = j * DECIMATE
+        lags = range(max(0, centre - 2 * DECIMATE), min(len(part) - len(template), centre + 2 * DECIMATE) + 1)
+        best = max(lags, key=lambda lag: correlate_at(part, template, lag))
+        onsets.append((start + best) / RATE)
+    return onsets
+
+
+def first_sound(signal):
+    """Index of the first sample that is not silence: the song's first row."""
+    for i, v in enumerate(signal):
+        if v != 0:
+            return i
+    return None
+
+
+def dropouts(signal, start, end):
+    """Runs of exact silence longer than DROPOUT_S in a part where the song never rests:
+    blocks the sound server played without data from the demo."""
+    out, run = [], 0
+    for i in range(start, end):
+        if signal[i] == 0:
+            run += 1
+            continue
+        if run > DROPOUT_S * RATE:
+            out.append(((i - run) / RATE, run / RATE))
+        run = 0
+    return out
+
+
+def longest_beat_run(onsets):
+    """The longest chain of consecutive onsets spaced like a 4-row beat (coarsely: 0.3..0.42 s);
+    the kicks one and two rows before position 8 and the softer one at its end fall outside."""
+    best, run = [], onsets[:1]
+    for a, b in zip(onsets, onsets[1:]):
+        if BEAT_COARSE_S[0] <= b - a <= BEAT_COARSE_S[1]:
+            run.append(b)
+        else:
+            run = [b]
+        if len(run) > len(best):
+            best = list(run)
+    return best
+
+
+def check(path):
+    """Sound is there, without dropouts around positions 8 and 9, and their kicks come every
+    360 ms within 3 ms. Prints what it found; returns the failures."""
+    signal = read_recording(path)
+    head = first_sound(signal)
+    if head is None:
+        return ["the recording is silent"]
+    failures = []
+    song = signal[head:head + 10 * RATE]
+    rms = (sum(v * v for v in song) / max(1, len(song))) ** 0.5
+    print(f"first sound at {head / RATE:.3f} s of the recording; RMS of the next 10 s: {rms:.1f} of 128")
+    if rms < MIN_RMS:
+        failures.append(f"too quiet: RMS {rms:.1f}")
+    start, end = head + int(WINDOW_S[0] * RATE), head + int(WINDOW_S[1] * RATE)
+    if end + len(kick_template()) > len(signal):
+        return failures + [f"recording too short: {len(signal) / RATE:.1f} s"]
+    gaps = dropouts(signal, start, end)
+    for at, length in gaps:
+        print(f"dropout at {at:.3f} s: {length * 1000:.1f} ms of silence")
+    onsets = find_onsets(signal, start, end)
+    beat = longest_beat_run(onsets)
+    intervals = [(b - a) * 1000 for a, b in zip(beat, beat[1:])]
+    print("kick onsets (s after the first sound):", " ".join(f"{t - head / RATE:.4f}" for t in onsets))
+    print("beat intervals (ms):", " ".join(f"{i:.2f}" for i in intervals))
+    if len(beat) < MIN_BEAT_ONSETS:
+        failures.append(f"only {len(beat)} kicks on the 4-row beat, expected at least {MIN_BEAT_ONSETS}")
+    for i in intervals:
+        if abs(i - BEAT_MS) > BEAT_TOLERANCE_MS:
+            failures.append(f"kick interval {i:.2f} ms, expected {BEAT_MS} +- {BEAT_TOLERANCE_MS}")
+    if gaps:
+        failures.append(f"{len(gaps)} dropouts in the analysed part")
+    return failures
+
+
+def main():
+    if len(sys.argv) == 2:
+        failures = check(sys.argv[1])
+        for f in failures:
+            print("FAIL:", f)
+        sys.exit(1 if failures else 0)
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    signal = read_recording(sys.argv[1])
+    start = max(0, int(float(sys.argv[2]) * RATE))
+    end = min(len(signal), int(float(sys.argv[3]) * RATE))
+    if end - start < 2 * len(kick_template()):
+        sys.exit("recording too short for the window")
+    for t in find_onsets(signal, start, end):
+        print(f"{t:.5f}")
+
+
+if __name__ == "__main__":
+    main()

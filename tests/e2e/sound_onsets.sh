@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The real demo's sound, recorded from the null sink's monitor while it plays: the song is
+# there, without dropouts, and the kick of song positions 8 and 9 (a note every 4 rows on
+# channel 0) comes every 360 ms within 3 ms, as the sequencer's 90 ms rows make it.
+set -u
+. "$(dirname "$0")/lib.bash"
+build=$1
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+[ -n "${PULSE_SERVER:-}" ] || fail "no PULSE_SERVER"
+pactl list short sinks | grep -q "^[0-9]*[[:space:]]nul[[:space:]]" || fail "no null sink named nul"
+dir=$(artifacts)
+raw="$dir/sound_onsets.u8"
+err="$dir/sound_onsets.stderr"
+
+# The monitor delivers data from the moment the demo opens its stream, so the recording starts
+# with the demo's sound; the song's first row is the first sample that is not silence.
+parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$raw" & rec=$!
+"$build/demo" 2>"$err" & pid=$!
+# Positions 8 and 9 end 14.4 s into the song; wait for 17 s of recording (start-up included).
+need=$(( 44100 * 17 ))
+deadline=$(( $(now_ms) + 60000 ))
+while [ "$(stat -c %s "$raw")" -lt "$need" ] && [ "$(now_ms)" -lt "$deadline" ]; do
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.2
+done
+kill $rec 2>/dev/null; wait $rec 2>/dev/null
+xdotool key Escape
+wait_pid_ms $pid 2000
+[ "$rc" = timeout ] && { kill -9 $pid; wait $pid 2>/dev/null; }
+
+grep -q "no audio device" "$err" && fail "the demo found no audio device: $(cat "$err")"
+python3 "$(dirname "$0")/sound_onsets.py" "$raw" || fail "sound check failed (recording: $raw)"
+echo "sound and kick timing ok ($(( $(stat -c %s "$raw") / 44100 )) s recorded)"
