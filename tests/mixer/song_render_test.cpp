@@ -33,7 +33,7 @@ std::vector<uint8_t> render_song() {
 
 std::string artifact(const char* name) {
     const char* dir = std::getenv("DEMO_TEST_ARTIFACTS");
-    std::string path = dir != nullptr ? dir : ".";
+    std::string path = dir != nullptr ? dir : "/tmp/demo-artifacts";
     std::system(("mkdir -p '" + path + "'").c_str());
     return path + "/" + name;
 }
