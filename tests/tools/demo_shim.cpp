@@ -21,7 +21,6 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 #include <unwind.h>
@@ -208,7 +207,7 @@ _Unwind_Reason_Code walk_frame(_Unwind_Context* context, void* data) {
 void note_allocation(void* caller, size_t bytes) {
     const int phase = current_phase.load(std::memory_order_acquire);
     if (phase < 0) {
-        if (census_fd >= 0) startup_calls.fetch_add(1, std::memory_order_relaxed);
+        startup_calls.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     if (in_census) return;
@@ -292,25 +291,47 @@ void begin_phase(const char* name) {
 int64_t first_real_ns;   // when SDL_GetTicks was first called
 bool ticks_started;
 uint32_t first_tick;     // what it answered then
+bool first_tick_set;     // DEMO_SHIM_FIRST_TICK given
 double tick_scale = 1.0;
 uint32_t last_tick;      // what it answered last: the tick of the frame being drawn
 int64_t frame_ns;        // least time between two swaps (0: no pacing)
 int64_t last_swap_ns;
 uint64_t frames;
 int log_fd = -1;
-bool settings_read;
+bool activated;
+using ExitFunction = void (*)(int);
+ExitFunction real_exit;      // _exit and _Exit, looked up before any thread can hold the
+ExitFunction real_exit_now;  // loader's lock across a fork
+pid_t shim_pid;              // the process the shim was loaded into
+
 
 // Read back before each swap; 640 x 480 RGBA.
 uint8_t picture[640 * 480 * 4];
 uint32_t colour_counts[1 << 15];  // 15-bit colours of one picture, for its most common colour
 
 __attribute__((constructor)) void read_settings() {
-    if (settings_read) return;
-    settings_read = true;
-    census_fd = open_for_writing("DEMO_CENSUS");
+    shim_pid = getpid();
+    real_exit = reinterpret_cast<ExitFunction>(dlsym(RTLD_NEXT, "_exit"));
+    real_exit_now = reinterpret_cast<ExitFunction>(dlsym(RTLD_NEXT, "_Exit"));
     if (const char* s = getenv("DEMO_SHIM_TICK_SCALE")) tick_scale = strtod(s, nullptr);
     if (const char* s = getenv("DEMO_SHIM_FRAME_MS")) frame_ns = int64_t(strtod(s, nullptr) * 1e6);
+    if (const char* s = getenv("DEMO_SHIM_FIRST_TICK")) {
+        first_tick = uint32_t(strtoull(s, nullptr, 10));
+        first_tick_set = true;
+    }
+}
+
+// The files are opened by the first call that shows this is the program under test, not a
+// wrapper such as timeout that the variables passed through. Programs it starts from then on
+// run without the shim.
+void activate() {
+    if (activated) return;
+    activated = true;
+    census_fd = open_for_writing("DEMO_CENSUS");
     log_fd = open_for_writing("DEMO_SHIM_LOG");
+    for (const char* v : {"LD_PRELOAD", "DEMO_CENSUS", "DEMO_SHIM_LOG", "DEMO_SHIM_TICK_SCALE", "DEMO_SHIM_FRAME_MS",
+                          "DEMO_SHIM_FIRST_TICK"})
+        unsetenv(v);
 }
 
 double real_ms() { return ticks_started ? double(now_ns() - first_real_ns) / 1e6 : 0.0; }
@@ -338,7 +359,12 @@ void log_frame() {
           real_ms(), lit, grey, most);
 }
 
-[[noreturn]] void finish(const char* real_name, int code) {
+[[noreturn]] void finish(ExitFunction real, int code) {
+    // A child forked by a library (D-Bus starting a helper) leaves the files to the parent.
+    if (getpid() != shim_pid) {
+        real(code);
+        __builtin_unreachable();
+    }
     if (log_fd >= 0) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
@@ -348,14 +374,12 @@ void log_frame() {
         log_fd = -1;
     }
     write_census();
-    using Exit = void (*)(int);
-    auto real = reinterpret_cast<Exit>(dlsym(RTLD_NEXT, real_name));
-    if (real != nullptr) real(code);
-    syscall(SYS_exit_group, code);
+    real(code);
     __builtin_unreachable();
 }
 
 __attribute__((destructor)) void at_normal_exit() {
+    if (getpid() != shim_pid) return;
     if (log_fd >= 0) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
@@ -374,18 +398,20 @@ __attribute__((destructor)) void at_normal_exit() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) void demo_census_phase(const char* name) { begin_phase(name); }
+__attribute__((visibility("default"))) void demo_census_phase(const char* name) {
+    activate();
+    begin_phase(name);
+}
 
 uint32_t SDL_GetTicks(void) {
     using GetTicks = uint32_t (*)();
     static auto real = reinterpret_cast<GetTicks>(dlsym(RTLD_NEXT, "SDL_GetTicks"));
-    read_settings();
+    activate();
     const uint32_t now = real();
     if (!ticks_started) {
         ticks_started = true;
         first_real_ns = now_ns();
-        const char* first = getenv("DEMO_SHIM_FIRST_TICK");
-        first_tick = first != nullptr ? uint32_t(strtoull(first, nullptr, 10)) : now;
+        if (!first_tick_set) first_tick = now;
     }
     // Modulo 2^32, like the tick counter it stands in for.
     last_tick = first_tick + uint32_t(uint64_t(double(now_ns() - first_real_ns) / 1e6 * tick_scale));
@@ -395,7 +421,7 @@ uint32_t SDL_GetTicks(void) {
 void SDL_GL_SwapWindow(void* window) {
     using Swap = void (*)(void*);
     static auto real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
-    read_settings();
+    activate();
     if (frames == 0 && census_wanted()) begin_phase("frames");
     ++frames;
     if (current_phase.load(std::memory_order_relaxed) >= 0) ++phase_frames[current_phase.load()];
@@ -414,8 +440,8 @@ void SDL_GL_SwapWindow(void* window) {
     }
 }
 
-[[noreturn]] void _exit(int code) { finish("_exit", code); }
-[[noreturn]] void _Exit(int code) { finish("_Exit", code); }
+[[noreturn]] void _exit(int code) { finish(real_exit, code); }
+[[noreturn]] void _Exit(int code) { finish(real_exit_now, code); }
 
 // The allocation functions, counted, then served by glibc's own allocator (which free() and
 // malloc_usable_size() keep using unchanged).
