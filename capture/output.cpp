@@ -84,7 +84,14 @@ bool start_ffmpeg(Output& out, const Options& o, std::string& error) {
     std::vector<char*> argv;
     for (const std::string& s : args) argv.push_back(const_cast<char*>(s.c_str()));
     argv.push_back(nullptr);
-    const int rc = posix_spawnp(&out.ffmpeg, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    // A process group of its own: Ctrl-C reaches only this program, which then stops ffmpeg and
+    // cleans up, instead of ffmpeg finishing a half file on its own.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int rc = posix_spawnp(&out.ffmpeg, "ffmpeg", &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
     if (rc != 0) {
