@@ -11,7 +11,9 @@
 //   DEMO_SHIM_LOG=path       one line per presented frame: scene time (ticks since the first
 //                            call), raw ticks, real ms since the first call, and a digest of the
 //                            640 x 480 picture read back just before the swap; then an exit line
-//                            with the exit code, the frame count and the peak resident memory.
+//                            with the exit code, the frame count, the peak resident memory and
+//                            the times from the process start (the shim's loading) to the first
+//                            SDL_GetTicks (the visual clock's origin) and to the first swap.
 //   DEMO_CENSUS=path         counts heap allocation calls by the object file that made them
 //                            (see census below) and writes the table there at exit.
 //
@@ -288,6 +290,8 @@ void begin_phase(const char* name) {
 // ---------------------------------------------------------------------------------------------
 // Ticks, swaps and the frame log.
 
+int64_t loaded_ns;       // when the shim was loaded, as the process started
+int64_t first_swap_ns;   // when the first frame was presented
 int64_t first_real_ns;   // when SDL_GetTicks was first called
 bool ticks_started;
 uint32_t first_tick;     // what it answered then
@@ -310,6 +314,7 @@ uint8_t picture[640 * 480 * 4];
 uint32_t colour_counts[1 << 15];  // 15-bit colours of one picture, for its most common colour
 
 __attribute__((constructor)) void read_settings() {
+    loaded_ns = now_ns();
     shim_pid = getpid();
     real_exit = reinterpret_cast<ExitFunction>(dlsym(RTLD_NEXT, "_exit"));
     real_exit_now = reinterpret_cast<ExitFunction>(dlsym(RTLD_NEXT, "_Exit"));
@@ -368,8 +373,10 @@ void log_frame() {
     if (log_fd >= 0) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        print(log_fd, "exit code %d t %u real %.1f frames %llu maxrss_kb %ld\n", code, uint32_t(last_tick - first_tick),
-              real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss);
+        print(log_fd, "exit code %d t %u real %.1f frames %llu maxrss_kb %ld clock_ms %.1f first_frame_ms %.1f\n", code,
+              uint32_t(last_tick - first_tick), real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss,
+              ticks_started ? double(first_real_ns - loaded_ns) / 1e6 : -1.0,
+              first_swap_ns != 0 ? double(first_swap_ns - loaded_ns) / 1e6 : -1.0);
         close(log_fd);
         log_fd = -1;
     }
@@ -422,6 +429,7 @@ void SDL_GL_SwapWindow(void* window) {
     using Swap = void (*)(void*);
     static auto real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
     activate();
+    if (frames == 0) first_swap_ns = now_ns();
     if (frames == 0 && census_wanted()) begin_phase("frames");
     ++frames;
     if (current_phase.load(std::memory_order_relaxed) >= 0) ++phase_frames[current_phase.load()];

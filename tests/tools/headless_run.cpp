@@ -7,6 +7,7 @@
 //   headless_run song      the offline song: 832 sequencer rows, 3,969 samples mixed per row
 //   headless_run census    1,000 frames spread over the script, then 1,000 sequencer rows
 //   headless_run control   three allocations of this program's own, to prove the census sees them
+//   headless_run readback  the modes after it read every frame's picture back, as a capture does
 //
 // Several modes may follow one another in one run. Each names its phase to the heap census
 // when the census shim is loaded (demo_census_phase), and the run ends by printing its peak
@@ -45,12 +46,17 @@ void census_phase(const char* name) {
     if (phase != nullptr) phase(name);
 }
 
+// Set by the mode "readback": every frame's picture is read back, as the capture tool does.
+// Without it frames go to the renderer back to back and it may queue many of them.
+bool read_every_frame;
+
 // One frame as run_frame_loop makes it, without its exits. False past the end of the script.
 bool frame(uint32_t t) {
     headless::set_ticks(clock_origin + t);
     const uint32_t scene = platform::tick_count() - clock_origin;
     if (!render_frame(scene)) return false;
     platform::present(dc);
+    if (read_every_frame) headless::read_pixels(picture);
     return !platform::escape_pressed();
 }
 
@@ -64,7 +70,7 @@ bool run_script() {
             std::printf("script: frame %u at t = %u ms ended the run early\n", i, t);
             return false;
         }
-        if (i % 60 == 0) {  // read back once a second of script, as a capture would
+        if (i % 60 == 0) {  // a look at the picture once a second of script
             headless::read_pixels(picture);
             for (uint8_t b : picture) sum += b;
         }
@@ -125,7 +131,7 @@ bool run_census() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: headless_run script|song|census|control ...\n");
+        std::fprintf(stderr, "usage: headless_run script|song|census|control|readback ...\n");
         return 2;
     }
     census_phase("start-up");
@@ -145,6 +151,8 @@ int main(int argc, char** argv) {
             ok = run_census();
         } else if (std::strcmp(argv[i], "control") == 0) {
             ok = run_control();
+        } else if (std::strcmp(argv[i], "readback") == 0) {
+            read_every_frame = true;
         } else {
             std::fprintf(stderr, "headless_run: unknown mode %s\n", argv[i]);
             return 2;

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Benchmark report, in one run: start-up time, frames per second of each scene against the
+# empty-script frame, instrument synthesis time, offline mixing speed, capture speed, peak
+# resident memory of the live program and of the headless renderer, the demo's static data and
+# what the platform libraries allocate per frame. Calls the benchmark programs in bench/ and the
+# test tools; prints figures and never fails on a time.
+#
+# Usage: scripts/bench.sh [seconds per scene, default 3]
+# Builds build/ (the test command's build folder; DEMO_BUILD names another) when needed. The live program runs under a
+# virtual display (Xvfb) and a PulseAudio null sink that this script starts and stops.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+. scripts/lib.sh
+
+seconds=${1:-3}
+install_missing scripts/test-packages.txt
+build=${DEMO_BUILD:-$root/build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$build" -j2 demo demo-capture bench_startup bench_effects bench_music bench_mixer headless_run demo_shim \
+    >/dev/null
+
+work=$(mktemp -d /tmp/demo-bench.XXXXXX)
+xvfb_pid=""
+pulse_pid=""
+cleanup() {
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+section() { printf '\n== %s\n' "$1"; }
+
+echo "Benchmark report, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(uname -m);" \
+     "commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+echo "GL: headless Mesa llvmpipe (EGL surfaceless); live: SDL2 under Xvfb. Figures vary with the load."
+
+section "Start-up (headless; bench/bench_startup)"
+"$build/bench/bench_startup" 1
+
+section "Frames per second per scene, ratio to the empty-script frame (bench/bench_effects, ${seconds} s each)"
+"$build/bench/bench_effects" "$seconds"
+
+section "Instrument synthesis (bench/bench_music)"
+"$build/bench/bench_music" | tail -3
+
+section "Offline mixing (bench/bench_mixer)"
+"$build/bench/bench_mixer"
+
+section "Capture speed (demo-capture, 0 to 10 s of script at 60 fps to MP4)"
+if command -v ffmpeg >/dev/null; then
+    start=$(date +%s%N)
+    if "$build/demo-capture" --end 10000 -o "$work/capture.mp4" >/dev/null 2>"$work/capture.err"; then
+        ns=$(( $(date +%s%N) - start ))
+        awk -v ns="$ns" 'BEGIN { s = ns / 1e9; printf "601 frames in %.2f s: %.1f frames/s, %.2f x real time\n", s, 601 / s, 10.0 / s }'
+    else
+        echo "capture failed:"; cat "$work/capture.err"
+    fi
+else
+    echo "ffmpeg not installed: no capture figure"
+fi
+
+section "Headless renderer: 1,000 frames over the whole script and 1,000 sequencer rows (tests/tools/headless_run)"
+echo "frames back to back, nothing read back (the renderer may queue many frames):"
+"$build/tests/headless_run" census | grep -E "^(census|peak)" | sed 's/^/  /'
+echo "every picture read back, as the capture tool does:"
+"$build/tests/headless_run" readback census | grep -E "^(census: .*frames|peak)" | sed 's/^/  /'
+
+section "Live program (SDL2 under Xvfb, clock 8 x real time through the test shim: the whole script in 10 s)"
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+export DISPLAY=":$n"
+unset WAYLAND_DISPLAY
+export PULSE_RUNTIME_PATH="$work/pulse"
+mkdir -p "$PULSE_RUNTIME_PATH"
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    --load="module-null-sink sink_name=nul" --load="module-native-protocol-unix" >"$work/pulse.log" 2>&1 &
+pulse_pid=$!
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+DEMO_SHIM_LOG="$work/live.log" DEMO_SHIM_TICK_SCALE=8 DEMO_CENSUS="$work/census.txt" \
+    LD_PRELOAD="$build/tests/libdemo_shim.so" timeout 60 "$build/demo" 2>"$work/live.err" || true
+if grep -q "^exit code 0" "$work/live.log" 2>/dev/null; then
+    awk '/^exit/ {
+        for (i = 2; i < NF; i += 2) v[$i] = $(i + 1)
+        printf "process start to the visual clock (start-up done): %.0f ms, to the first presented frame: %.0f ms\n",
+               v["clock_ms"], v["first_frame_ms"]
+        printf "%d frames in %.1f s: %.1f frames/s (1280x720 window, picture scaled from 640x480)\n",
+               v["frames"], v["real"] / 1000, v["frames"] / (v["real"] / 1000)
+        printf "peak resident memory: %.1f MiB\n", v["maxrss_kb"] / 1024
+    }' "$work/live.log"
+    frames=$(awk '/^exit/ { for (i = 2; i < NF; i += 2) if ($i == "frames") print $(i + 1) }' "$work/live.log")
+    echo "heap allocation calls after the first frame, by object (per frame):"
+    awk -v f="$frames" '/^phase frames/ { p = 1; next } /^phase / { p = 0 }
+        p { printf "  %-24s %9d calls (%6.1f), %12.0f bytes (%9.0f)\n", $1, $3, $3 / f, $5, $5 / f }' "$work/census.txt"
+else
+    echo "the live run did not end normally:"; cat "$work/live.err"
+fi
+
+section "The demo's static data (size -A on libdemo_core.a)"
+bash tests/e2e/static_data.sh "$build" || true
