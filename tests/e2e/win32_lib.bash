@@ -1,0 +1,113 @@
+# Helpers for the demo.exe tests under Wine: sourced by tests/e2e/win32_*.sh, not run.
+#
+# win32_build BUILD: cross-builds demo.exe into BUILD/win32 (i686, the program that ships) and,
+#   where this kernel runs no 32-bit code, the same sources for x86_64 into BUILD/win32-x64.
+# win32_wine_setup BUILD: picks the Wine that can run here and the exe it runs (WINE_LOADER,
+#   DEMO_EXE, DEMO_ARCH), and a Wine prefix shared by all Wine tests of one ctest run, booted
+#   once (WINEPREFIX).
+# Everything expects DISPLAY from the test command (and PULSE_SERVER where sound is wanted).
+
+. "$(dirname "${BASH_SOURCE[0]}")/lib.bash"
+
+win32_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# cmake + ninja for one toolchain into one folder; output in BUILD/<folder>.log on failure.
+win32_cross_build() {
+    local toolchain=$1 dir=$2
+    if ! { cmake -S "$win32_root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+              -DCMAKE_TOOLCHAIN_FILE="$win32_root/cmake/$toolchain" && ninja -C "$dir" -j2; } \
+            >"$dir.log" 2>&1; then
+        tail -30 "$dir.log" >&2
+        fail "cross build with $toolchain failed (log: $dir.log)"
+    fi
+}
+
+# True where /usr/lib/wine/wine (32-bit) can execute: some kernels run 64-bit code only.
+win32_wine32_runs() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+win32_build() {
+    local build=$1
+    mkdir -p "$build"
+    win32_cross_build mingw-i686.cmake "$build/win32"
+    if ! win32_wine32_runs; then
+        win32_cross_build mingw-x86_64.cmake "$build/win32-x64"
+    fi
+}
+
+win32_wine_setup() {
+    local build=$1
+    [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+    if win32_wine32_runs; then
+        WINE_LOADER=/usr/lib/wine/wine
+        DEMO_ARCH=win32
+        DEMO_EXE="$build/win32/demo.exe"
+    elif [ -x /usr/lib/wine/wine64 ]; then
+        WINE_LOADER=/usr/lib/wine/wine64
+        DEMO_ARCH=win64
+        DEMO_EXE="$build/win32-x64/demo.exe"
+        echo "note: this kernel runs no 32-bit code: testing the x86_64 build of the same backend"
+    else
+        fail "no Wine installed (scripts/ensure-wine.sh installs it)"
+    fi
+    export WINEARCH=$DEMO_ARCH WINELOADER=$WINE_LOADER
+    export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+    export WINEDEBUG=-all
+
+    # One prefix per ctest run (ctest is this script's parent): booting a fresh one takes a
+    # while, and every Wine test of the run can share it. Prefixes of finished runs go.
+    local owner=$PPID stale
+    for stale in /tmp/demo-wineprefix-*; do
+        [ -d "$stale" ] || continue
+        kill -0 "${stale##*-}" 2>/dev/null || rm -rf "$stale"
+    done
+    export WINEPREFIX="/tmp/demo-wineprefix-$DEMO_ARCH-$owner"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        local started
+        started=$(now_ms)
+        timeout 300 "$WINE_LOADER" wineboot -i >"$build/wineboot.log" 2>&1 \
+            || fail "wineboot failed (log: $build/wineboot.log)"
+        wineserver -w
+        echo "fresh $DEMO_ARCH prefix booted in $(( $(now_ms) - started )) ms"
+    fi
+}
+
+# win32_shot FILE: the demo's 640 x 480 corner of the screen.
+win32_shot() {
+    import -window root -crop 640x480+0+0 +repage "$1" 2>/dev/null
+}
+
+# win32_lit_share FILE: share of pixels brighter than a quarter of full scale (0..1).
+win32_lit_share() {
+    convert "$1" -colorspace Gray -threshold 25% -format '%[fx:mean]' info:
+}
+
+# win32_wait_first_picture TIMEOUT_S FILE: polls the screen until it shows the demo's picture
+# (at least 0.5 % lit pixels), keeps that screenshot in FILE. Fails on timeout.
+win32_wait_first_picture() {
+    local deadline=$(( $(now_ms) + $1 * 1000 )) share
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        if win32_shot "$2" && share=$(win32_lit_share "$2") &&
+                awk -v s="$share" 'BEGIN { exit !(s > 0.005) }'; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# win32_press_escape: the pointer over the demo's window (X sends keys to the window under
+# it), then an Escape tap.
+win32_press_escape() {
+    xdotool mousemove 320 240
+    xdotool key Escape
+}
+
+# win32_end PID: kills a demo that is still running and waits for Wine to wind down.
+win32_end() {
+    kill -9 "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
