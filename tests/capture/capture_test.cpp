@@ -37,6 +37,14 @@ fs::path scratch(const std::string& name) {
     return p;
 }
 
+// Removes a test's folder when the test passed; a failed one keeps it for a look.
+struct ScratchCleanup {
+    fs::path dir;
+    ~ScratchCleanup() {
+        if (!::testing::Test::HasFailure()) fs::remove_all(dir);
+    }
+};
+
 int run(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -113,7 +121,8 @@ class CapturedRange : public ::testing::TestWithParam<RangeCase> {};
 // frame rate: trails, zooms and the swarm's depths carried over from frames that are not written.
 TEST_P(CapturedRange, WritesTheRangesFramesAsTheHeadlessDemoDrawsThem) {
     const RangeCase& c = GetParam();
-    const fs::path out = scratch(c.name) / "frames";
+    const ScratchCleanup cleanup{scratch(c.name)};
+    const fs::path out = cleanup.dir / "frames";
     capture_png(out, c.options);
     ASSERT_EQ(listed_times(out), c.times);
 
@@ -156,7 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Capture, SameOptionsGiveIdenticalFramesAndSound) {
-    const fs::path dir = scratch("repeat");
+    const ScratchCleanup cleanup{scratch("repeat")};
+    const fs::path& dir = cleanup.dir;
     // The first caption over the backdrop.
     capture_png(dir / "a", "--fps 20 --start 7900 --end 8200");
     capture_png(dir / "b", "--fps 20 --start 7900 --end 8200");
@@ -173,7 +183,8 @@ TEST(Capture, SameOptionsGiveIdenticalFramesAndSound) {
 // from (first frame's time + head start): with no head start from 0 ms it is the song from its
 // first row, which sounds at once; a head start cuts that much off the front.
 TEST(Capture, SoundIsTheSongFromTheHeadStartForTheFramesLength) {
-    const fs::path dir = scratch("sound");
+    const ScratchCleanup cleanup{scratch("sound")};
+    const fs::path& dir = cleanup.dir;
     capture_png(dir / "none", "--fps 10 --end 1000 --head-start 0");       // 11 frames, 1.1 s
     capture_png(dir / "ahead", "--fps 10 --end 1000 --head-start 250");
     capture_png(dir / "later", "--fps 24 --start 500 --end 1000 --head-start 100");  // 13 frames
