@@ -1,19 +1,19 @@
 // Test shim for runs of the real programs, loaded with LD_PRELOAD; the programs carry no test
 // hooks of their own. Each feature is off unless its variable is set:
 //
-//   DEMO_SHIM_FIRST_TICK=N   SDL_GetTicks answers N at its first call and runs on from there
-//                            (modulo 2^32), so N a little below 2^32 wraps the tick counter
-//                            during the run.
+//   DEMO_SHIM_FIRST_TICK=N   SDL_GetTicks answers N at its first call in the process and runs
+//                            on from there (modulo 2^32), so N a little below 2^32 wraps the
+//                            tick counter during the run.
 //   DEMO_SHIM_TICK_SCALE=K   the ticks run K times faster than real time (with FIRST_TICK or
 //                            from the real first value), for a whole script in a few seconds.
 //   DEMO_SHIM_FRAME_MS=M     SDL_GL_SwapWindow returns no sooner than M ms after the previous
 //                            swap: a slow machine at 1000/M frames per second.
-//   DEMO_SHIM_LOG=path       one line per presented frame: scene time (ticks since the first
-//                            call), raw ticks, real ms since the first call, and a digest of the
+//   DEMO_SHIM_LOG=path       one line per presented frame: scene time (ticks since the frame
+//                            loop's origin), raw ticks, real ms since the origin, and a digest of the
 //                            640 x 480 picture read back just before the swap; then an exit line
 //                            with the exit code, the frame count, the peak resident memory and
-//                            the times from the process start (the shim's loading) to the first
-//                            SDL_GetTicks (the visual clock's origin) and to the first swap.
+//                            the times from the process start (the shim's loading) to the visual
+//                            clock's origin and to the first swap.
 //   DEMO_CENSUS=path         counts heap allocation calls by the object file that made them
 //                            (see census below) and writes the table there at exit.
 //
@@ -297,7 +297,16 @@ bool ticks_started;
 uint32_t first_tick;     // what it answered then
 bool first_tick_set;     // DEMO_SHIM_FIRST_TICK given
 double tick_scale = 1.0;
-uint32_t last_tick;      // what it answered last: the tick of the frame being drawn
+// The last two answers SDL_GetTicks gave each thread. On the main thread the frame loop asks
+// for the clock's origin, polls Escape (SDL's own clock reads do not come through here) and
+// then asks for the first frame's tick, so at the first swap the one before last is the origin.
+struct TickCall {
+    uint32_t tick;
+    int64_t ns;  // when it was answered
+};
+__attribute__((tls_model("initial-exec"))) thread_local TickCall last_call, previous_call;
+TickCall origin;      // the visual clock's origin, taken at the first swap
+bool origin_known;
 int64_t frame_ns;        // least time between two swaps (0: no pacing)
 int64_t last_swap_ns;
 uint64_t frames;
@@ -339,7 +348,10 @@ void activate() {
         unsetenv(v);
 }
 
-double real_ms() { return ticks_started ? double(now_ns() - first_real_ns) / 1e6 : 0.0; }
+// Real milliseconds since the visual clock's origin.
+double real_ms() { return origin_known ? double(now_ns() - origin.ns) / 1e6 : 0.0; }
+// The scene time of the frame being drawn (or, at the exit, of the frame that ended the script).
+uint32_t scene_ms() { return origin_known ? uint32_t(last_call.tick - origin.tick) : 0; }
 
 // The picture's digest: pixels not black (some channel above 24 of 255), neutral grey pixels
 // (r = g = b above 24), and the count of the most common colour among the non-black ones
@@ -360,8 +372,8 @@ void log_frame() {
         const uint32_t c = uint32_t(r >> 3) << 10 | uint32_t(g >> 3) << 5 | uint32_t(b >> 3);
         most = std::max(most, ++colour_counts[c]);
     }
-    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u flat %u\n", uint32_t(last_tick - first_tick), last_tick,
-          real_ms(), lit, grey, most);
+    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u flat %u\n", scene_ms(), last_call.tick, real_ms(), lit,
+          grey, most);
 }
 
 [[noreturn]] void finish(ExitFunction real, int code) {
@@ -374,8 +386,8 @@ void log_frame() {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         print(log_fd, "exit code %d t %u real %.1f frames %llu maxrss_kb %ld clock_ms %.1f first_frame_ms %.1f\n", code,
-              uint32_t(last_tick - first_tick), real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss,
-              ticks_started ? double(first_real_ns - loaded_ns) / 1e6 : -1.0,
+              scene_ms(), real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss,
+              origin_known ? double(origin.ns - loaded_ns) / 1e6 : -1.0,
               first_swap_ns != 0 ? double(first_swap_ns - loaded_ns) / 1e6 : -1.0);
         close(log_fd);
         log_fd = -1;
@@ -421,15 +433,22 @@ uint32_t SDL_GetTicks(void) {
         if (!first_tick_set) first_tick = now;
     }
     // Modulo 2^32, like the tick counter it stands in for.
-    last_tick = first_tick + uint32_t(uint64_t(double(now_ns() - first_real_ns) / 1e6 * tick_scale));
-    return last_tick;
+    const int64_t ns = now_ns();
+    const uint32_t tick = first_tick + uint32_t(uint64_t(double(ns - first_real_ns) / 1e6 * tick_scale));
+    previous_call = last_call;
+    last_call = {tick, ns};
+    return tick;
 }
 
 void SDL_GL_SwapWindow(void* window) {
     using Swap = void (*)(void*);
     static auto real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
     activate();
-    if (frames == 0) first_swap_ns = now_ns();
+    if (frames == 0) {
+        first_swap_ns = now_ns();
+        origin = previous_call;
+        origin_known = true;
+    }
     if (frames == 0 && census_wanted()) begin_phase("frames");
     ++frames;
     if (current_phase.load(std::memory_order_relaxed) >= 0) ++phase_frames[current_phase.load()];
