@@ -97,10 +97,12 @@ win32_wait_first_picture() {
     return 1
 }
 
-# win32_press_escape: the pointer over the demo's window (X sends keys to the window under
-# it), then an Escape tap.
+# win32_press_escape: an Escape tap on the demo's window. Wine's window is unmanaged (no
+# window manager gives it the keyboard), so the X input focus is set on it first.
 win32_press_escape() {
-    xdotool mousemove 320 240
+    local window
+    window=$(xdotool search --onlyvisible --classname '^demo\.exe$' 2>/dev/null | tail -1)
+    [ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null
     xdotool key Escape
 }
 
