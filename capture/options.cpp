@@ -35,7 +35,7 @@ const char* default_output(Format f) {
 }
 
 std::string help_text() {
-    return
+    return std::string() +
         "Usage: demo-capture [options]\n"
         "\n"
         "Renders the demo offline, frame by frame, on the headless backend and writes it as a\n"
@@ -50,9 +50,9 @@ std::string help_text() {
         "                                   time in ms) and audio.wav (8-bit mono, 44,100 Hz)\n"
         "  -r, --fps N            frames per second, 1 to 240 (default 60)\n"
         "      --head-start MS    how far the music runs ahead of the pictures, 0 to 10000 ms\n"
-        "                         (default 200: the live program starts the song before its\n"
-        "                         visual clock by its start-up time, and 200 ms is what\n"
-        "                         bench/bench_startup measures for start-up, rounded)\n"
+        "                         (default " + std::to_string(kDefaultHeadStartMs) + " ms: the live program starts the song\n"
+        "                         before its visual clock by its start-up time, which is\n"
+        "                         what bench/bench_startup measures, rounded)\n"
         "      --start MS         first scene time to write (default 0)\n"
         "      --end MS           last scene time to write (default 82000, the demo's end)\n"
         "      --scale N          1 (640x480, default), 2 (1280x960) or 3 (1920x1440)\n"

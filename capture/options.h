@@ -9,8 +9,9 @@ namespace capture {
 
 enum class Format { mp4, lossless, png };
 
-// Start-up time of the headless demo (process start to the first frame, bench_startup), rounded
-// to 50 ms: how far the live program's music runs ahead of its visual clock.
+// How far the live program's music runs ahead of its visual clock, in ms: the start-up time
+// that bench_startup measures (main to the end of start_up; the song starts near its
+// beginning), rounded.
 constexpr uint32_t kDefaultHeadStartMs = 200;
 
 struct Options {
