@@ -208,7 +208,7 @@ TEST(Capture, SoundIsTheSongFromTheHeadStartForTheFramesLength) {
     // 500 ms + 100 ms head start: the frame at 500 ms is presented 12/24 s in.
     EXPECT_TRUE(std::equal(later.begin(), later.end(), song.begin() + 26460));
 
-    // The first drum onset: the song's first row sounds within a few samples of the start.
+    // The first onset: the song's first row sounds within a few samples of the start.
     size_t onset = 0;
     while (onset < none.size() && std::abs(int(none[onset]) - 128) < 16) ++onset;
     EXPECT_LT(onset, 64u);
