@@ -106,6 +106,25 @@ win32_press_escape() {
     xdotool key Escape
 }
 
+# win32_raise_sound_threads PID: nice -10 for the threads that make the sound: the demo's own
+# threads besides the main one (the sequencer among them) and Wine's DirectSound mixer and
+# PulseAudio threads. Windows runs them time-critical, above the drawing main thread; Wine can
+# only do so with a raised RLIMIT_NICE, which a test cannot set. Prints what it raised.
+win32_raise_sound_threads() {
+    local task tid comm raised=()
+    for task in /proc/"$1"/task/*; do
+        tid=${task##*/}
+        comm=$(cat "$task/comm" 2>/dev/null) || continue
+        case "$comm" in
+            winepulse*|wine_dsound*) ;;
+            demo.exe) [ "$tid" != "$1" ] || continue ;;
+            *) continue ;;
+        esac
+        renice -n -10 -p "$tid" >/dev/null 2>&1 && raised+=("$comm")
+    done
+    echo "raised to nice -10: ${raised[*]:-nothing}"
+}
+
 # win32_end PID: kills a demo that is still running and waits for Wine to wind down.
 win32_end() {
     kill -9 "$1" 2>/dev/null
