@@ -94,9 +94,13 @@ if grep -q "^exit code 0" "$work/live.log" 2>/dev/null; then
         printf "peak resident memory: %.1f MiB\n", v["maxrss_kb"] / 1024
     }' "$work/live.log"
     frames=$(awk '/^exit/ { for (i = 2; i < NF; i += 2) if ($i == "frames") print $(i + 1) }' "$work/live.log")
+    echo "heap allocation calls from the process start to the first frame, by object:"
+    awk '/^phase process start/ { p = 1; next } /^phase / { p = 0 }
+        p && $2 == "calls" { printf "  %-24s %9d calls, %12.0f bytes\n", $1, $3, $5 }' "$work/census.txt"
     echo "heap allocation calls after the first frame, by object (per frame):"
     awk -v f="$frames" '/^phase frames/ { p = 1; next } /^phase / { p = 0 }
-        p { printf "  %-24s %9d calls (%6.1f), %12.0f bytes (%9.0f)\n", $1, $3, $3 / f, $5, $5 / f }' "$work/census.txt"
+        p && $2 == "calls" { printf "  %-24s %9d calls (%6.1f), %12.0f bytes (%9.0f)\n", $1, $3, $3 / f, $5, $5 / f }' \
+        "$work/census.txt"
 else
     echo "the live run did not end normally:"; cat "$work/live.err"
 fi

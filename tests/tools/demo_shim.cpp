@@ -88,9 +88,9 @@ int open_for_writing(const char* variable) {
 // Census of heap allocations. Every allocation call is put down to the object file (the
 // executable or a shared library) whose code asked for it: the return address of malloc or
 // operator new, or, when that lies in the language runtime (libc, libstdc++, libgcc, libm, the
-// loader, this shim), the first frame further out that does not. Counting runs in phases; the
-// program under test names them through demo_census_phase(), the live demo's first swap starts
-// a phase "frames" by itself. Code outside every object loaded when the phase began (a library
+// loader, this shim), the first frame further out that does not. Counting runs in phases: the
+// first, "process start", begins when the shim is loaded; the program under test names the
+// next ones through demo_census_phase(), the live demo's first swap starts "frames" by itself. Code outside every object loaded when the phase began (a library
 // loaded later, code made at run time) counts as "unknown".
 
 constexpr int kMaxObjects = 256;
@@ -100,9 +100,15 @@ constexpr int kUnknown = kMaxObjects;  // tally slot for addresses outside every
 struct Object {
     uintptr_t lo[4], hi[4];  // executable segments
     int segments;
+    uintptr_t base;          // load address: addresses minus this are addr2line's
     bool runtime;
+    bool subject;            // the program itself or the demo's library: where its calls come from is kept
     char name[96];
 };
+
+// The first few distinct addresses in the program under test that allocated, per phase.
+constexpr int kSubjectCallers = 8;
+std::atomic<uintptr_t> subject_callers[kMaxPhases][kSubjectCallers];
 
 struct Tally {
     std::atomic<uint64_t> calls;
@@ -111,7 +117,7 @@ struct Tally {
 
 // Callers that lay outside every known object when they allocated, by address, so that the
 // table can put them down to the libraries loaded since (per phase, open addressing).
-constexpr int kStrayCallers = 4096;
+constexpr int kStrayCallers = 16384;
 struct StrayCaller {
     std::atomic<uintptr_t> address;
     std::atomic<uint64_t> calls;
@@ -128,7 +134,7 @@ uint64_t phase_frames[kMaxPhases];
 int phase_count;
 std::atomic<int> current_phase{-1};  // -1: not counting
 int census_fd = -1;
-std::atomic<uint64_t> startup_calls;  // before the first phase, not put down to objects
+bool census_enabled;  // DEMO_CENSUS given
 
 // Set while a thread is inside the census itself: its own allocations pass uncounted.
 __attribute__((tls_model("initial-exec"))) thread_local bool in_census;
@@ -162,6 +168,8 @@ int add_object(dl_phdr_info* info, size_t, void*) {
     if (o.segments == 0 || known_object(o.lo[0])) return 0;
     const char* path = info->dlpi_name;
     char exe[256];
+    o.subject = path == nullptr || *path == '\0' || strstr(path, "demo_core") != nullptr;
+    o.base = info->dlpi_addr;
     if (path == nullptr || *path == '\0') {  // the main program
         const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
         exe[n > 0 ? n : 0] = '\0';
@@ -208,11 +216,7 @@ _Unwind_Reason_Code walk_frame(_Unwind_Context* context, void* data) {
 
 void note_allocation(void* caller, size_t bytes) {
     const int phase = current_phase.load(std::memory_order_acquire);
-    if (phase < 0) {
-        startup_calls.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
-    if (in_census) return;
+    if (phase < 0 || in_census) return;
     in_census = true;
     uintptr_t ip = uintptr_t(caller);
     int owner = find_object(ip - 1);
@@ -237,10 +241,17 @@ void note_allocation(void* caller, size_t bytes) {
     }
     tallies[phase][owner].calls.fetch_add(1, std::memory_order_relaxed);
     tallies[phase][owner].bytes.fetch_add(bytes, std::memory_order_relaxed);
+    if (owner != kUnknown && objects[owner].subject) {
+        for (std::atomic<uintptr_t>& slot : subject_callers[phase]) {
+            uintptr_t seen = slot.load(std::memory_order_acquire);
+            if (seen == 0 && slot.compare_exchange_strong(seen, ip)) break;
+            if (seen == ip) break;
+        }
+    }
     in_census = false;
 }
 
-bool census_wanted() { return census_fd >= 0; }
+bool census_wanted() { return census_enabled; }
 
 void write_census() {
     if (census_fd < 0) return;
@@ -256,8 +267,6 @@ void write_census() {
             t.bytes += slot.bytes.load();
         }
     }
-    print(census_fd, "before the first phase: %llu allocation calls (all objects)\n",
-          static_cast<unsigned long long>(startup_calls.load()));
     for (int p = 0; p < phase_count; ++p) {
         if (phase_frames[p] > 0)
             print(census_fd, "phase %s (%llu frames)\n", phase_names[p], static_cast<unsigned long long>(phase_frames[p]));
@@ -271,6 +280,12 @@ void write_census() {
             if (calls == 0 && !always) continue;
             print(census_fd, "  %-40s calls %10llu bytes %14llu\n", o == kUnknown ? "unknown" : objects[o].name,
                   static_cast<unsigned long long>(calls), static_cast<unsigned long long>(bytes));
+            if (o == kUnknown || !objects[o].subject || calls == 0) continue;
+            for (std::atomic<uintptr_t>& slot : subject_callers[p]) {
+                const uintptr_t ip = slot.load();
+                if (ip != 0 && find_object(ip - 1) == o)
+                    print(census_fd, "    from %s+0x%lx\n", objects[o].name, static_cast<unsigned long>(ip - objects[o].base));
+            }
         }
     }
     close(census_fd);
@@ -317,10 +332,8 @@ ExitFunction real_exit;      // _exit and _Exit, looked up before any thread can
 ExitFunction real_exit_now;  // loader's lock across a fork
 pid_t shim_pid;              // the process the shim was loaded into
 
-
 // Read back before each swap; 640 x 480 RGBA.
 uint8_t picture[640 * 480 * 4];
-uint32_t colour_counts[1 << 15];  // 15-bit colours of one picture, for its most common colour
 
 __attribute__((constructor)) void read_settings() {
     loaded_ns = now_ns();
@@ -333,6 +346,10 @@ __attribute__((constructor)) void read_settings() {
         first_tick = uint32_t(strtoull(s, nullptr, 10));
         first_tick_set = true;
     }
+    // Everything up to the program's own first phase (the live demo's first swap) is counted
+    // as "process start".
+    census_enabled = getenv("DEMO_CENSUS") != nullptr;
+    begin_phase("process start");
 }
 
 // The files are opened by the first call that shows this is the program under test, not a
@@ -353,27 +370,22 @@ double real_ms() { return origin_known ? double(now_ns() - origin.ns) / 1e6 : 0.
 // The scene time of the frame being drawn (or, at the exit, of the frame that ended the script).
 uint32_t scene_ms() { return origin_known ? uint32_t(last_call.tick - origin.tick) : 0; }
 
-// The picture's digest: pixels not black (some channel above 24 of 255), neutral grey pixels
-// (r = g = b above 24), and the count of the most common colour among the non-black ones
-// (at 5 bits a channel): a word of a caption is drawn in one flat colour.
+// The picture's digest: pixels not black (some channel above 24 of 255) and neutral grey pixels
+// (r = g = b above 24: caption words and strokes; the scenes are coloured).
 void log_frame() {
     using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
     static auto read_pixels = reinterpret_cast<ReadPixels>(dlsym(RTLD_DEFAULT, "glReadPixels"));
     if (read_pixels == nullptr) return;
     constexpr unsigned kRgba = 0x1908, kUnsignedByte = 0x1401;  // GL_RGBA, GL_UNSIGNED_BYTE
     read_pixels(0, 0, 640, 480, kRgba, kUnsignedByte, picture);
-    uint32_t lit = 0, grey = 0, most = 0;
-    memset(colour_counts, 0, sizeof colour_counts);
+    uint32_t lit = 0, grey = 0;
     for (int i = 0; i < 640 * 480; ++i) {
         const uint8_t r = picture[4 * i], g = picture[4 * i + 1], b = picture[4 * i + 2];
         if (r <= 24 && g <= 24 && b <= 24) continue;
         ++lit;
         if (r == g && g == b) ++grey;
-        const uint32_t c = uint32_t(r >> 3) << 10 | uint32_t(g >> 3) << 5 | uint32_t(b >> 3);
-        most = std::max(most, ++colour_counts[c]);
     }
-    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u flat %u\n", scene_ms(), last_call.tick, real_ms(), lit,
-          grey, most);
+    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u\n", scene_ms(), last_call.tick, real_ms(), lit, grey);
 }
 
 [[noreturn]] void finish(ExitFunction real, int code) {
@@ -449,7 +461,7 @@ void SDL_GL_SwapWindow(void* window) {
         origin = previous_call;
         origin_known = true;
     }
-    if (frames == 0 && census_wanted()) begin_phase("frames");
+    if (frames == 0) begin_phase("frames");
     ++frames;
     if (current_phase.load(std::memory_order_relaxed) >= 0) ++phase_frames[current_phase.load()];
     if (log_fd >= 0) log_frame();
