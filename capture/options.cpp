@@ -57,7 +57,7 @@ std::string help_text() {
         "      --end MS           last scene time to write (default 82000, the demo's end)\n"
         "      --scale N          1 (640x480, default), 2 (1280x960) or 3 (1920x1440)\n"
         "      --filter NAME      upscale filter: nearest (default) or smooth (bicubic)\n"
-        "      --preset NAME      x264 speed preset for mp4 (default veryfast)\n"
+        "      --preset NAME      x264 speed preset for mp4 (default superfast)\n"
         "      --crf N            x264 quality for mp4, 0 to 51, lower is better (default 18)\n"
         "  -h, --help             this text\n"
         "\n"

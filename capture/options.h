@@ -23,7 +23,8 @@ struct Options {
     uint32_t end_ms = 82000;     // last scene time written, ms (clamped to the demo's end)
     uint32_t scale = 1;          // 1: 640x480, 2: 1280x960, 3: 1920x1440
     bool smooth = false;         // upscale filter: false nearest neighbour, true bicubic
-    std::string preset = "veryfast";  // x264 speed preset (mp4 only)
+    std::string preset = "superfast";  // x264 speed preset (mp4 only): a quarter less CPU than
+                                       // veryfast for a sixth more bytes at the same quality
     uint32_t crf = 18;           // x264 constant quality, lower is better (mp4 only)
     bool help = false;
 };
