@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
             if (!write_frame(out, picture, error)) {
                 progress_end(progress, "");
                 std::string why;
-                finish_output(out, why);  // collects ffmpeg's exit status and removes the rest
+                abandon_output(out, &why);
                 return fail(error + (why.empty() ? "" : "; " + why) + "; nothing was written");
             }
         }

@@ -253,13 +253,13 @@ bool finish_output(Output& out, std::string& error) {
     return true;
 }
 
-void abandon_output(Output& out) {
+void abandon_output(Output& out, std::string* why) {
     if (out.pipe_fd >= 0) close(out.pipe_fd);
     out.pipe_fd = -1;
     if (out.ffmpeg > 0) {
-        kill(out.ffmpeg, SIGTERM);
-        std::string ignored;
-        wait_ffmpeg(out, ignored);
+        if (why == nullptr) kill(out.ffmpeg, SIGTERM);
+        std::string status;
+        if (!wait_ffmpeg(out, status) && why != nullptr) *why = status;
     }
     remove_temporaries(out);
 }

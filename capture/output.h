@@ -38,7 +38,8 @@ bool write_times(Output& out, const std::vector<uint32_t>& times, std::string& e
 bool write_frame(Output& out, const uint8_t* rgba, std::string& error);
 // Ends ffmpeg's input, waits for it and moves the result to its final name.
 bool finish_output(Output& out, std::string& error);
-// Stops ffmpeg and removes everything temporary.
-void abandon_output(Output& out);
+// Removes everything temporary and stops ffmpeg: with `why` null at once (an interrupt), else by
+// ending its input, and `why` gets how it ended (after a failed write).
+void abandon_output(Output& out, std::string* why = nullptr);
 
 }  // namespace capture

@@ -54,6 +54,16 @@ expect ffmpeg-fails 1 "ffmpeg failed \(exit status 3\).*nothing was written" -- 
 expect ffmpeg-fails-png 1 "ffmpeg failed \(exit status 3\)" -- \
     env PATH="$work/bad-bin:$PATH" "$tool" --format png --fps 10 --end 2000 -o frames
 
+# One that fails only after taking every frame, and one that stops taking them but says 0.
+mkdir -p "$work/late-bin" "$work/quit-bin"
+sed 's/^head -c 3000000/cat/; s/^exit 3/exit 1/' "$work/bad-bin/ffmpeg" >"$work/late-bin/ffmpeg"
+sed 's/^exit 3/exit 0/' "$work/bad-bin/ffmpeg" >"$work/quit-bin/ffmpeg"
+chmod +x "$work/late-bin/ffmpeg" "$work/quit-bin/ffmpeg"
+expect ffmpeg-fails-at-end 1 "ffmpeg failed \(exit status 1\); nothing was written" -- \
+    env PATH="$work/late-bin:$PATH" "$tool" --fps 10 --end 2000 -o out.mp4
+expect ffmpeg-quits 1 "ffmpeg stopped taking frames.*nothing was written" -- \
+    env PATH="$work/quit-bin:$PATH" "$tool" --fps 10 --end 2000 -o out.mp4
+
 expect no-such-folder 1 "cannot write 'missing/out.mp4'" -- "$tool" --fps 10 --end 100 -o missing/out.mp4
 
 # An existing PNG folder is neither used nor touched.
