@@ -107,11 +107,16 @@ win32_press_escape() {
 }
 
 # win32_raise_sound_threads PID: nice -10 for the threads that make the sound: the demo's own
-# threads besides the main one (the sequencer among them) and Wine's DirectSound mixer and
-# PulseAudio threads. Windows runs them time-critical, above the drawing main thread; Wine can
-# only do so with a raised RLIMIT_NICE, which a test cannot set. Prints what it raised.
+# threads besides the main one (the sequencer among them), Wine's DirectSound mixer and
+# PulseAudio threads, and the prefix's wineserver, through which every one of their waits
+# goes. Windows runs them time-critical, above the drawing main thread; Wine can only do so
+# with a raised RLIMIT_NICE, which a test cannot set. Prints what it raised.
 win32_raise_sound_threads() {
-    local task tid comm raised=()
+    local task tid comm server raised=()
+    for server in $(pgrep -x wineserver64; pgrep -x wineserver32); do
+        tr '\0' '\n' <"/proc/$server/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        renice -n -10 -p "$server" >/dev/null 2>&1 && raised+=(wineserver)
+    done
     for task in /proc/"$1"/task/*; do
         tid=${task##*/}
         comm=$(cat "$task/comm" 2>/dev/null) || continue
