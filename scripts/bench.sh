@@ -21,11 +21,8 @@ ninja -C "$build" -j2 demo demo-capture bench_startup bench_effects bench_music 
     >/dev/null
 
 work=$(mktemp -d /tmp/demo-bench.XXXXXX)
-xvfb_pid=""
-pulse_pid=""
 cleanup() {
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_servers
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -68,20 +65,7 @@ echo "every picture read back, as the capture tool does:"
 "$build/tests/headless_run" readback census | grep -E "^(census: .*frames|peak)" | sed 's/^/  /'
 
 section "Live program (SDL2 under Xvfb, clock 8 x real time through the test shim: the whole script in 10 s)"
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-export DISPLAY=":$n"
-unset WAYLAND_DISPLAY
-export PULSE_RUNTIME_PATH="$work/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-    --load="module-null-sink sink_name=nul" --load="module-native-protocol-unix" >"$work/pulse.log" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+start_servers "$work"
 DEMO_SHIM_LOG="$work/live.log" DEMO_SHIM_TICK_SCALE=8 DEMO_CENSUS="$work/census.txt" \
     LD_PRELOAD="$build/tests/libdemo_shim.so" timeout 60 "$build/demo" 2>"$work/live.err" || true
 if grep -q "^exit code 0" "$work/live.log" 2>/dev/null; then

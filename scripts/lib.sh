@@ -16,3 +16,37 @@ install_missing() {
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
+
+# start_servers WORK: starts a virtual display (Xvfb, 1280x720, a display number nobody uses)
+# and a PulseAudio server with a null sink named `nul`, their logs and sockets under WORK, and
+# exports DISPLAY, PULSE_RUNTIME_PATH and PULSE_SERVER. stop_servers ends both.
+xvfb_pid=""
+pulse_pid=""
+start_servers() {
+    local work=$1 n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    export DISPLAY=":$n"
+    unset WAYLAND_DISPLAY
+
+    export PULSE_RUNTIME_PATH="$work/pulse"
+    mkdir -p "$PULSE_RUNTIME_PATH"
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+        --load="module-null-sink sink_name=nul" --load="module-native-protocol-unix" \
+        >"$work/pulse.log" 2>&1 &
+    pulse_pid=$!
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    # Real-time scheduling where allowed (the server itself settles for a nice level at start):
+    # its main thread carries the demo's stream, and a loaded machine would starve it into dropouts.
+    chrt -r -p 5 "$pulse_pid" >/dev/null 2>&1 || true
+    export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+}
+
+stop_servers() {
+    if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; fi
+    pulse_pid=""
+    xvfb_pid=""
+}
