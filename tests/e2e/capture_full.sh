@@ -2,9 +2,9 @@
 # The whole demo captured once at 60 fps into an MP4, timed: the speed against real time is
 # printed as a benchmark figure (never a failure). ffprobe must show 4,921 frames (t = 0 to
 # 82,000 ms), 82.02 s within one frame, H.264 yuv420p 640x480 and AAC mono 44,100 Hz, and the
-# decoded music must line up with the song started 200 ms (the default head start) before the
-# first frame: it matches, sample for sample, the WAV a short PNG capture writes, and it does
-# not match that WAV shifted by a sample or more, a row or the head start.
+# decoded music must line up with the song started the default head start (as --help gives it)
+# before the first frame: it matches, sample for sample, the WAV a short PNG capture writes, and
+# it does not match that WAV shifted by a sample or more, a row or the head start.
 set -u
 . "$(dirname "$0")/lib.bash"
 build=$(cd "$1" && pwd)
@@ -46,11 +46,15 @@ PY
 # The song's first 3 s under the pictures, exactly, from a PNG capture of three frames at 1 fps.
 "$build/demo-capture" --format png --fps 1 --end 2000 -o "$work/reference" || fail "reference capture failed"
 ffmpeg -v error -i "$work/demo.mp4" -map 0:a -t 3 -f u8 -ac 1 -ar 44100 "$work/decoded.u8" || fail "decoding failed"
-python3 - "$work/reference/audio.wav" "$work/decoded.u8" <<'PY' || fail "the music is not where the head start puts it"
+head_start=$("$build/demo-capture" --help | sed -n 's/.*(default \([0-9]*\) ms: the live program.*/\1/p')
+[ -n "$head_start" ] || fail "--help gives no default head start"
+python3 - "$work/reference/audio.wav" "$work/decoded.u8" "$head_start" <<'PY' || fail "the music is not where the head start puts it"
 import sys
 ref = open(sys.argv[1], "rb").read()[44:]
 dec = open(sys.argv[2], "rb").read()
+head = round(int(sys.argv[3]) * 44.1)   # samples
 lo, hi = 9000, 120000   # away from both ends
+assert 0 < head < lo, "the comparison window starts after the head start"
 def error(lag):         # mean squared difference with the decoded music moved by lag samples
     return sum((dec[i + lag] - ref[i]) ** 2 for i in range(lo, hi)) / (hi - lo)
 mean = sum(ref[lo:hi]) / (hi - lo)
@@ -58,7 +62,7 @@ power = sum((x - mean) ** 2 for x in ref[lo:hi]) / (hi - lo)
 at_zero = error(0)
 print(f"music power {power:.1f}, difference at lag 0: {at_zero:.2f}")
 best = True
-for lag in (-8820, -3969, -441, -44, -5, -2, -1, 1, 2, 5, 44, 441, 3969, 8820):
+for lag in sorted({-head, -3969, -441, -44, -5, -2, -1, 1, 2, 5, 44, 441, 3969, head} - {0}):
     e = error(lag)
     print(f"  lag {lag:6d} samples: {e:.2f}")
     # Neighbouring samples are alike, so one sample off is only somewhat worse; five are far off.
