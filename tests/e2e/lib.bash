@@ -38,3 +38,10 @@ artifacts() {
     mkdir -p "$dir"
     echo "$dir"
 }
+
+# start_demo BUILD: starts the real demo under DISPLAY and waits for its window; sets pid.
+start_demo() {
+    [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+    "$1/demo" & pid=$!
+    wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+}

@@ -4,11 +4,9 @@
 set -u
 . "$(dirname "$0")/lib.bash"
 build=$1
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
 shot="$(artifacts)/window_bars.png"
 
-"$build/demo" & pid=$!
-wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+start_demo "$build"
 sleep 4
 import -window root "$shot"
 xdotool key Escape

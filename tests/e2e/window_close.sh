@@ -3,10 +3,8 @@
 set -u
 . "$(dirname "$0")/lib.bash"
 build=$1
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
 
-"$build/demo" & pid=$!
-wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+start_demo "$build"
 sleep 1
 "$build/tests/close_window" EDIT || { kill -9 $pid; fail "could not ask the window to close"; }
 wait_pid_ms $pid 1000
