@@ -45,3 +45,11 @@ start_demo() {
     "$1/demo" & pid=$!
     wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
 }
+
+# build_variant SRC DIR SANITIZE LOG TARGET: configures and builds one target of a sanitizer
+# build in DIR, its output in LOG; fails the test if either step fails.
+build_variant() {
+    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE="$3" >"$4" 2>&1 ||
+        { cat "$4"; fail "cannot configure $2"; }
+    ninja -C "$2" -j2 "$5" >>"$4" 2>&1 || { tail -40 "$4"; fail "cannot build $2"; }
+}

@@ -10,9 +10,7 @@ src=$(cd "$here/../.." && pwd)
 variant=$build/asan
 log=$(artifacts)/sanitize_address.log
 
-cmake -S "$src" -B "$variant" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DDEMO_SANITIZE=address,undefined >"$log" 2>&1 || { cat "$log"; fail "cannot configure $variant"; }
-ninja -C "$variant" -j2 headless_run >>"$log" 2>&1 || { tail -40 "$log"; fail "cannot build $variant"; }
+build_variant "$src" "$variant" address,undefined "$log" headless_run
 
 export ASAN_OPTIONS=abort_on_error=0:detect_leaks=1
 export LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0

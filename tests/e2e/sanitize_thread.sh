@@ -12,9 +12,7 @@ variant=$build/tsan
 log=$(artifacts)/sanitize_thread.log
 [ -n "${PULSE_SERVER:-}" ] || fail "no PULSE_SERVER: the test command starts the sound server"
 
-cmake -S "$src" -B "$variant" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DDEMO_SANITIZE=thread >"$log" 2>&1 || { cat "$log"; fail "cannot configure $variant"; }
-ninja -C "$variant" -j2 sequencer_drive >>"$log" 2>&1 || { tail -40 "$log"; fail "cannot build $variant"; }
+build_variant "$src" "$variant" thread "$log" sequencer_drive
 
 recorded=$(mktemp) out=$(mktemp) err=$(mktemp)
 parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$recorded" & recorder=$!
