@@ -107,6 +107,11 @@ void place_caption(int x, int y) {
     const float raster_x = (float(x) * kPerPictureX - kOffsetX) * kPlaneSpan;
     const float raster_y = (float(y) * kPerPictureY - kOffsetY) * kPlaneSpan;
     glRasterPos2f(raster_x, raster_y);
+    // The words take the texel at the raster position's coordinates; a renderer that textures
+    // a bitmap with the current coordinate instead (Mesa) then gets the same one.
+    GLfloat raster_coords[4];
+    glGetFloatv(GL_CURRENT_RASTER_TEXTURE_COORDS, raster_coords);
+    glTexCoord4fv(raster_coords);
 }
 
 void draw_caption(const CaptionText& text, int x, int y) {

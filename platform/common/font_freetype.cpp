@@ -94,9 +94,19 @@ void compile_glyph_list(uint32_t list, const FT_Bitmap* bitmap, int left, int to
         std::memcpy(glyph_scratch + (rows - 1 - y) * row_bytes, src, size_t(row_bytes));
     }
     glNewList(list, GL_COMPILE);
+    // QUIRK: Mesa draws a bitmap as a rectangle of its own, texturing it with generated
+    // coordinates while S or T generation is on, else with the last primitive's vertex data; an
+    // empty primitive with generation off makes it take the current texture coordinate, which
+    // the caption has set to the raster position's. Elsewhere none of this changes a pixel.
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glBegin(GL_POINTS);
+    glEnd();
     // Never a null bitmap, even for an empty glyph: Mesa then compiles a list that does not
     // advance the raster position.
     glBitmap(width, rows, GLfloat(-left), GLfloat(rows - top), GLfloat(advance), 0.0f, glyph_scratch);
+    glPopAttrib();
     glEndList();
 }
 

@@ -2,6 +2,7 @@
 #include "tests/captions/caption_frames.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "captions/captions.h"
 #include "platform/gl.h"
@@ -30,13 +31,16 @@ test_support::ScreenPoint raster_on_screen(int x, int y) {
 
 test_support::Rgb Picture::at(int x, int y) const { return test_support::pixel_at(rgba.data(), x, y); }
 
-Picture play(uint32_t from, uint32_t t, bool words) {
+Picture play(uint32_t from, uint32_t t, bool words, int hidden) {
     test_support::start_headless_demo();
     static uint32_t empty_lists = glGenLists(256);  // names only: calling them draws nothing
     const uint32_t lists = font_list_base;
     if (!words) font_list_base = empty_lists;
     for (uint32_t u = from; u < t; u += 16) test_support::render_at(u);
+    const CaptionWindow window = hidden >= 0 ? caption_windows[hidden] : CaptionWindow{};
+    if (hidden >= 0) caption_windows[hidden] = {0, 0};
     test_support::render_at(t);
+    if (hidden >= 0) caption_windows[hidden] = window;
     font_list_base = lists;
     const uint8_t* p = test_support::read_picture();
     return {std::vector<uint8_t>(p, p + test_support::kWidth * test_support::kHeight * 4)};
@@ -80,6 +84,45 @@ int grey_pixels(const Picture& p, Box box) {
             n += grey(c) && c.r < 255;
         }
     return n;
+}
+
+uint32_t rand_step(uint32_t state) { return state * 214013u + 2531011u; }
+int rand_value(uint32_t state) { return int((state >> 10) & 0x7FFF); }
+
+const uint8_t* reference_noise() {
+    static uint8_t noise[256 * 256];
+    static bool made = false;
+    if (!made) {
+        uint32_t state = 0;
+        noise[0] = 0;  // the disc pass leaves the corner texel 0
+        for (int k = 1; k < 256 * 256; ++k) {
+            state = rand_step(state);
+            noise[k] = uint8_t((noise[k - 1] >> 1) + (rand_value(state) >> 8));
+        }
+        made = true;
+    }
+    return noise;
+}
+
+double noise_bilinear(double s, double t) {
+    const uint8_t* noise = reference_noise();
+    // Texel centres sit at (i + 0.5) / 256; the four around the point, wrapped.
+    const double u = s * 256.0 - 0.5, v = t * 256.0 - 0.5;
+    const double i0 = std::floor(u), j0 = std::floor(v);
+    const double a = u - i0, b = v - j0;
+    auto texel = [&](double i, double j) {
+        const int col = int(i - 256.0 * std::floor(i / 256.0));
+        const int row = int(j - 256.0 * std::floor(j / 256.0));
+        return double(noise[row * 256 + col]);
+    };
+    return (1 - a) * (1 - b) * texel(i0, j0) + a * (1 - b) * texel(i0 + 1, j0) +
+           (1 - a) * b * texel(i0, j0 + 1) + a * b * texel(i0 + 1, j0 + 1);
+}
+
+double last_stroke_t() {
+    uint32_t state = 0;
+    for (int draw = 1; draw <= 3 * 127 + 1; ++draw) state = rand_step(state);
+    return rand_value(state) / 32768.0;
 }
 
 }  // namespace caption_frames

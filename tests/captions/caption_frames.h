@@ -31,8 +31,10 @@ struct Picture {
 
 // Plays frames 16 ms apart from `from` and then the frame at t, as the live loop would have,
 // and returns the last picture. Without words, the font lists are swapped for empty ones for
-// the whole run, so the two runs differ exactly in the pixels the glyphs drew.
-Picture play(uint32_t from, uint32_t t, bool words = true);
+// the whole run, so the two runs differ exactly in the pixels the glyphs drew. A hidden caption
+// (an index, or -1) has its window shut for the last frame only: the run then differs from a
+// full one exactly in that word's visible pixels.
+Picture play(uint32_t from, uint32_t t, bool words = true, int hidden = -1);
 
 // Pixels where the two pictures differ inside [x0, x1) x [y0, y1) (clipped to the screen).
 struct Box {
@@ -48,6 +50,18 @@ Diff diff(const Picture& with, const Picture& without, Box box);
 
 // Pixels that are a grey between black and white (0 < r = g = b < 255): the strokes, or words.
 int grey_pixels(const Picture& p, Box box);
+
+// The demo generator written out again: the next state, and the value a state gives.
+uint32_t rand_step(uint32_t state);
+int rand_value(uint32_t state);
+
+// The noise texture from its definition (noise pass over a zero first texel, generator from
+// state 0): 256 rows along t of 256 texels along s.
+const uint8_t* reference_noise();
+// The noise texture at (s, t) filtered as GL_LINEAR with repeat wrapping, in texel units.
+double noise_bilinear(double s, double t);
+// The t of the last of the 128 stroke vertices, r1 of the 128th vertex over 32768.
+double last_stroke_t();
 constexpr Box kWholeScreen = {0, 0, test_support::kWidth, test_support::kHeight};
 
 }  // namespace caption_frames

@@ -12,11 +12,10 @@
 #include "tests/support/headless_demo.h"
 
 using caption_frames::kCaptions;
+using caption_frames::rand_step;
+using caption_frames::rand_value;
 
 namespace {
-
-uint32_t rand_step(uint32_t state) { return state * 214013u + 2531011u; }
-int rand_value(uint32_t state) { return int((state >> 10) & 0x7FFF); }
 
 struct Raster {
     float x, y;
