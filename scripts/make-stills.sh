@@ -7,9 +7,10 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-# Scene times in ms, each a 60 fps frame time (a multiple of 50 ms): the swirl, the squeeze
-# under a caption, the reopening with trails, the cube swarm, the tunnel, the coil.
-times=(${STILL_TIMES:-6000 20450 24100 52000 73000 80350})
+# Scene times in ms, each a 60 fps frame time (a multiple of 50 ms): the swirl, a phrase over
+# its strokes, the squeeze under the name, the reopening with trails, the cube swarm, the
+# tunnel, the coil.
+times=(${STILL_TIMES:-6000 8300 20450 24100 52000 73000 80350})
 fps=60
 width=256   # pixels per still
 out=${STILL_OUTPUT:-docs/stills.jpg}
