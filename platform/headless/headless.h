@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "platform/common/sound_buffers.h"
 #include "platform/platform.h"
 
 namespace headless {
@@ -31,10 +32,7 @@ void set_wait_observer(void (*observer)(platform::ThreadHandle thread, uint32_t 
 // ---------------------------------------------------------------------------------------------
 // Sound calls, as the demo made them, for tests that check the sequencer's exact calls.
 
-enum class SoundOp : uint8_t {
-    create_device, cooperative_level, create_primary, set_format, create_buffer, lock, unlock,
-    stop, set_position, set_frequency, set_volume, play,
-};
+using SoundOp = sound_buffers::Call;
 
 struct SoundCall {
     SoundOp op;

@@ -5,11 +5,8 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "platform/common/offscreen.h"
+#include "platform/common/process.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -25,12 +22,6 @@ char window_token;
 char device_context_token;
 char thread_token;
 
-[[noreturn]] void fail(const char* why) {
-    std::fprintf(stderr, "demo: %s\n", why);
-    std::fflush(stderr);
-    std::_Exit(1);
-}
-
 }  // namespace
 
 namespace platform {
@@ -44,27 +35,23 @@ void set_pixel_format(DeviceContext) {}
 void create_gl_context(DeviceContext) {
     auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (get_platform_display == nullptr) fail("no EGL platform display support (eglGetPlatformDisplayEXT)");
+    if (get_platform_display == nullptr) process::fail("no EGL platform display support (eglGetPlatformDisplayEXT)");
     EGLDisplay display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
-        fail("cannot open an EGL surfaceless display (is Mesa's libegl-mesa0 installed?)");
-    if (!eglBindAPI(EGL_OPENGL_API)) fail("EGL offers no desktop OpenGL");
+        process::fail("cannot open an EGL surfaceless display (is Mesa's libegl-mesa0 installed?)");
+    if (!eglBindAPI(EGL_OPENGL_API)) process::fail("EGL offers no desktop OpenGL");
     // No attributes: a compatibility-profile context, where glBegin and glBitmap are valid.
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) fail("EGL refused an OpenGL context");
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) fail("EGL cannot make the context current");
-    if (!offscreen::create()) fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
+    if (context == EGL_NO_CONTEXT) process::fail("EGL refused an OpenGL context");
+    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) process::fail("EGL cannot make the context current");
+    if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
 }
 
 void present(DeviceContext) {}
 uint32_t tick_count() { return ticks; }
 bool escape_pressed() { return escape_held; }
 
-void exit_process(int code) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(code);
-}
+void exit_process(int code) { process::exit_now(code); }
 
 ThreadHandle create_thread(ThreadProc proc) {
     thread_proc = proc;

@@ -9,11 +9,12 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/common/offscreen.h"
+#include "platform/common/process.h"
+#include "platform/common/thread_record.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,11 +36,7 @@ bool x11_escape_down() {
     return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "demo: %s: %s\n", what, SDL_GetError());
-    std::fflush(stderr);
-    std::_Exit(1);
-}
+[[noreturn]] void fail(const char* what) { process::fail(what, SDL_GetError()); }
 
 }  // namespace
 
@@ -58,10 +55,7 @@ void set_display_mode() {
     if (std::getenv("WAYLAND_DISPLAY") != nullptr && SDL_VideoInit("wayland") == 0) return;
     if (std::getenv("DISPLAY") != nullptr && SDL_VideoInit("x11") == 0) return;
     if (SDL_VideoInit("KMSDRM") == 0) return;
-    std::fprintf(stderr, "demo: no display available (no X11 or Wayland display to open, and no "
-                         "KMS/DRM console)\n");
-    std::fflush(stderr);
-    std::_Exit(1);
+    process::fail("no display available (no X11 or Wayland display to open, and no KMS/DRM console)");
 }
 
 void hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
@@ -132,9 +126,7 @@ bool escape_pressed() {
 void exit_process(int code) {
     // Immediate: the sequencer thread and the sound end with the process. The window system
     // takes back the window and the cursor; no display mode was changed.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(code);
+    process::exit_now(code);
 }
 
 }  // namespace platform
@@ -144,20 +136,10 @@ void exit_process(int code) {
 // main thread is picked up by the thread at its next wait (the first row may run at normal
 // priority, as it may on any platform).
 
-struct platform::Thread {
-    SDL_Thread* sdl_thread;
-    ThreadProc proc;
-    std::atomic<bool> wants_time_critical;
-    bool is_time_critical;
-};
-
 namespace {
 
-platform::Thread the_thread;  // the demo starts one thread; no heap for its record
-
-int thread_entry(void* data) {
-    auto* thread = static_cast<platform::Thread*>(data);
-    thread->proc(nullptr);
+int thread_entry(void* record) {
+    thread_record::run(record);
     return 0;
 }
 
@@ -166,10 +148,10 @@ int thread_entry(void* data) {
 namespace platform {
 
 ThreadHandle create_thread(ThreadProc proc) {
-    if (the_thread.sdl_thread != nullptr) return nullptr;
-    the_thread.proc = proc;
-    the_thread.sdl_thread = SDL_CreateThread(thread_entry, "sequencer", &the_thread);
-    return the_thread.sdl_thread != nullptr ? &the_thread : nullptr;
+    Thread* thread = thread_record::claim(proc);
+    if (thread == nullptr) return nullptr;
+    thread->native = SDL_CreateThread(thread_entry, "sequencer", thread);
+    return thread->native != nullptr ? thread : nullptr;
 }
 
 void set_thread_time_critical(ThreadHandle thread) {

@@ -19,14 +19,8 @@
 #include <unistd.h>
 
 #include "platform/common/mixer.h"
+#include "platform/common/sound_buffers.h"
 #include "platform/platform.h"
-
-struct platform::SoundDevice {
-    int unused;
-};
-struct platform::SoundBuffer {
-    int voice;  // -1 for the primary buffer
-};
 
 namespace {
 
@@ -39,12 +33,8 @@ constexpr int kAudioRealtimePriority = 10;      // SCHED_RR level of the audio t
 constexpr uint32_t kSettleCallbacks = 4;    // callbacks that show a device has started
 constexpr uint32_t kSettleMaxMs = 4000;     // longest wait for them at an open
 
-mixer::Mixer the_mixer;
 mixer::DeviceClock device_clock;  // audio callback only (or whoever holds device_lock with no device)
 uint32_t output_rate = mixer::kDefaultRate;
-platform::SoundDevice the_device;
-platform::SoundBuffer primary_buffer{-1};
-platform::SoundBuffer buffer_records[mixer::kMaxVoices];
 bool device_created;
 
 // Opening, closing and the device id belong to whoever holds this: the main thread during
@@ -86,8 +76,9 @@ void SDLCALL fill(void*, Uint8* stream, int len) {
     callbacks_seen.fetch_add(1, std::memory_order_relaxed);
     const double origin_before = device_clock.origin;
     const bool was_anchored = device_clock.anchored;
-    mixer::clock_on_block(device_clock, start, the_mixer.clock, uint32_t(len));
-    mixer::render(the_mixer, stream, uint32_t(len), mixer::clock_map(device_clock));
+    mixer::Mixer& mix = sound_buffers::the_mixer();
+    mixer::clock_on_block(device_clock, start, mix.clock, uint32_t(len));
+    mixer::render(mix, stream, uint32_t(len), mixer::clock_map(device_clock));
     if (stats_wanted) {
         const int64_t busy = now_ns() - start;
         stats_busy_ns.fetch_add(busy, std::memory_order_relaxed);
@@ -139,7 +130,8 @@ void print_stats() {
                  "late calls %u, dropped %u, clock moved up %u times by %lld samples in all\n",
                  audio_s, audio_s > 0 ? 100.0 * busy_s / audio_s : 0.0,
                  double(stats_max_block_ns.load(std::memory_order_relaxed)) * 1e-3,
-                 the_mixer.late.load(std::memory_order_relaxed), the_mixer.dropped.load(std::memory_order_relaxed),
+                 sound_buffers::the_mixer().late.load(std::memory_order_relaxed),
+                 sound_buffers::the_mixer().dropped.load(std::memory_order_relaxed),
                  stats_jumps.load(std::memory_order_relaxed),
                  static_cast<long long>(stats_jump_samples.load(std::memory_order_relaxed)));
 }
@@ -163,7 +155,7 @@ int SDLCALL watch_device(void*) {
             if (device_id == 0) {
                 // No callback runs now, so this thread is the mixer's only consumer: apply the
                 // sequencer's calls as they come so none is lost to a full queue.
-                mixer::apply_pending(the_mixer);
+                mixer::apply_pending(sound_buffers::the_mixer());
                 since_reopen_try += kWatchMs;
                 if (since_reopen_try >= kReopenEveryMs) {
                     since_reopen_try = 0;
@@ -180,18 +172,12 @@ int SDLCALL watch_device(void*) {
     }
 }
 
-void post(platform::SoundBufferHandle b, mixer::Op op, int32_t argument) {
-    if (b == nullptr || b->voice < 0) return;
-    mixer::post(the_mixer, b->voice, op, argument, now_ns());
-}
-
 }  // namespace
 
-namespace platform {
+namespace sound_buffers {
 
-SoundDeviceHandle sound_create_device() {
-    if (device_created) return &the_device;
-    mixer::init(the_mixer, output_rate);
+bool open_device() {
+    if (device_created) return true;
     stats_wanted = std::getenv("DEMO_AUDIO_STATS") != nullptr;
     // SDL asks PulseAudio for a buffer of one block, so any hiccup of the audio thread longer
     // than a block is a dropout. A little more buffer in the server rides them out; the calls
@@ -214,52 +200,27 @@ SoundDeviceHandle sound_create_device() {
     if (null_fd >= 0) close(null_fd);
     if (!opened) {
         std::fprintf(stderr, "demo: no audio device (%s): playing without sound\n", SDL_GetError());
-        return nullptr;
+        return false;
     }
     device_created = true;
     SDL_Thread* watcher = SDL_CreateThread(watch_device, "audio watcher", nullptr);
     if (watcher != nullptr) SDL_DetachThread(watcher);
-    return &the_device;
+    return true;
 }
 
-// SDL shares the device with other programs; there is no exclusive level to take.
-void sound_set_cooperative_level(SoundDeviceHandle, WindowHandle) {}
-
-SoundBufferHandle sound_create_primary_buffer(SoundDeviceHandle device) {
-    return device != nullptr ? &primary_buffer : nullptr;
-}
-
-void sound_set_format(SoundBufferHandle primary, const WaveFormat& format) {
-    // The mixer always writes 8-bit mono; the rate is the one part of the format it follows.
-    if (primary == nullptr || format.samples_per_sec == 0 || format.samples_per_sec == output_rate) return;
+void change_output_rate(mixer::Mixer& m, uint32_t hz) {
     std::lock_guard<std::mutex> hold(device_lock);
     if (device_id != 0) SDL_CloseAudioDevice(device_id);
-    output_rate = format.samples_per_sec;
-    mixer::set_output_rate(the_mixer, output_rate);
+    output_rate = hz;
+    mixer::set_output_rate(m, hz);
     device_id = open_default_device();
 }
 
-SoundBufferHandle sound_create_buffer(SoundDeviceHandle device, uint32_t bytes, const WaveFormat& format) {
-    if (device == nullptr) return nullptr;
-    const int voice = mixer::add_voice(the_mixer, bytes, format.samples_per_sec);
-    if (voice < 0) return nullptr;
-    buffer_records[voice].voice = voice;
-    return &buffer_records[voice];
+// Stamped with the steady clock; the callback places the call one fixed latency later.
+void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) {
+    mixer::post(m, voice, op, argument, now_ns());
 }
 
-uint8_t* sound_lock(SoundBufferHandle b, uint32_t* bytes) {
-    uint8_t* data = b != nullptr ? mixer::voice_data(the_mixer, b->voice) : nullptr;
-    *bytes = data != nullptr ? the_mixer.voices[b->voice].size : 0;
-    return data;
-}
+void note_call(Call, int, int32_t) {}
 
-// The bytes were written in place; nothing plays them before the sequencer's first call.
-void sound_unlock(SoundBufferHandle, uint8_t*, uint32_t) {}
-
-void sound_stop(SoundBufferHandle b) { post(b, mixer::Op::stop, 0); }
-void sound_set_position(SoundBufferHandle b, uint32_t byte) { post(b, mixer::Op::set_position, int32_t(byte)); }
-void sound_set_frequency(SoundBufferHandle b, uint32_t hz) { post(b, mixer::Op::set_frequency, int32_t(hz)); }
-void sound_set_volume(SoundBufferHandle b, int32_t centibels) { post(b, mixer::Op::set_volume, centibels); }
-void sound_play(SoundBufferHandle b) { post(b, mixer::Op::play, 0); }
-
-}  // namespace platform
+}  // namespace sound_buffers

@@ -5,6 +5,7 @@
 // There is no message loop: the demo only polls the asynchronous key state.
 #include <windows.h>
 
+#include "platform/common/thread_record.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_report.h"
 
@@ -102,16 +103,17 @@ void exit_process(int code) {
 }  // namespace platform
 
 // ---------------------------------------------------------------------------------------------
-// The sequencer's thread. The demo starts one; its procedure is kept here so that the thread
-// itself gets the null parameter it expects.
+// The sequencer's thread. The demo starts one.
 
 namespace {
 
-platform::ThreadProc thread_proc;
-
-DWORD WINAPI thread_entry(LPVOID parameter) {
-    thread_proc(parameter);
+DWORD WINAPI thread_entry(LPVOID record) {
+    thread_record::run(record);
     return 0;
+}
+
+HANDLE handle_of(platform::ThreadHandle thread) {
+    return thread != nullptr ? static_cast<HANDLE>(thread->native) : nullptr;
 }
 
 }  // namespace
@@ -119,20 +121,22 @@ DWORD WINAPI thread_entry(LPVOID parameter) {
 namespace platform {
 
 ThreadHandle create_thread(ThreadProc proc) {
-    thread_proc = proc;
+    Thread* thread = thread_record::claim(proc);
+    if (thread == nullptr) return nullptr;
     DWORD thread_id;  // not used afterwards
-    return reinterpret_cast<ThreadHandle>(CreateThread(nullptr, 0, thread_entry, nullptr, 0, &thread_id));
+    thread->native = CreateThread(nullptr, 0, thread_entry, thread, 0, &thread_id);
+    return thread->native != nullptr ? thread : nullptr;
 }
 
 void set_thread_time_critical(ThreadHandle thread) {
-    if (thread != nullptr) SetThreadPriority(reinterpret_cast<HANDLE>(thread), THREAD_PRIORITY_TIME_CRITICAL);
+    if (thread != nullptr) SetThreadPriority(handle_of(thread), THREAD_PRIORITY_TIME_CRITICAL);
 }
 
 void wait_on_thread(ThreadHandle thread, uint32_t ms) {
     // The thread's own handle is never signalled while it runs, so the wait ends by its
     // time-out. A handle not yet stored (or refused) would return at once and let a
     // time-critical thread spin: sleep instead.
-    if (thread == nullptr || WaitForSingleObject(reinterpret_cast<HANDLE>(thread), ms) == WAIT_FAILED) Sleep(ms);
+    if (thread == nullptr || WaitForSingleObject(handle_of(thread), ms) == WAIT_FAILED) Sleep(ms);
 }
 
 }  // namespace platform

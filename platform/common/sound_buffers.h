@@ -1,0 +1,44 @@
+// The sound calls of platform.h on the software mixer, for every backend that mixes in
+// software: one device record, one primary buffer, one secondary buffer per mixer voice, and
+// each buffer call turned into a mixer operation. The backend supplies the few hooks below;
+// what a device is and when the mix runs are its own.
+//
+// Threads as in platform.h: set-up on the main thread, the buffer calls on the sequencer thread
+// (the producer of the mixer's queue). The mixer's consumer belongs to the backend.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/common/mixer.h"
+#include "platform/platform.h"
+
+namespace sound_buffers {
+
+// Every sound call of platform.h, in the order they are declared there.
+enum class Call : uint8_t {
+    create_device, cooperative_level, create_primary, set_format, create_buffer, lock, unlock,
+    stop, set_position, set_frequency, set_volume, play,
+};
+
+// The one mixer behind the buffers, set up at the default rate on first use.
+mixer::Mixer& the_mixer();
+// The mixer voice of a secondary buffer; -1 for the primary buffer or none.
+int voice_of(platform::SoundBufferHandle buffer);
+
+// ---------------------------------------------------------------------------------------------
+// Hooks each such backend implements.
+
+// Main thread: makes the device ready to play the mixer; false (one line on stderr said why)
+// when there is none.
+bool open_device();
+// Main thread: the output moves to this rate. The backend changes the mixer's rate
+// (mixer::set_output_rate) at a moment its consumer does not run.
+void change_output_rate(mixer::Mixer& m, uint32_t hz);
+// Sequencer thread: queues one buffer call on the mixer, stamped as the backend's consumer
+// maps stamps to samples.
+void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument);
+// Sees every sound call as it is made: the buffer's voice (-1 for none) and the call's
+// argument (position, rate, level or byte count; 0 where there is none). The calls' own thread.
+void note_call(Call call, int voice, int32_t argument);
+
+}  // namespace sound_buffers
