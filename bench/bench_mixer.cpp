@@ -20,9 +20,7 @@
 
 namespace {
 
-constexpr uint32_t kRate = 44100;                  // Hz
-constexpr uint32_t kRowSamples = 3969;             // 90 ms
-constexpr uint32_t kSongRows = 832;
+constexpr uint32_t kRate = platform::kSampleRate;
 constexpr uint32_t kBlock = 512;                   // samples per SDL2 callback
 constexpr int kRuns = 5;
 

@@ -38,7 +38,7 @@ double process_age_ms() {
     return (up_s - start_s) * 1000.0;
 }
 
-uint8_t picture[640 * 480 * 4];
+uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 
 }  // namespace
 

@@ -39,7 +39,7 @@ int fail(const std::string& message, int code = 1) {
     return code;
 }
 
-uint8_t picture[headless::kWidth * headless::kHeight * 4];
+uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 
 }  // namespace
 

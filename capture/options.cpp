@@ -122,7 +122,7 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
         } else if (arg == "--head-start") {
             ok = parse_number(value, 0, 10000, out.head_start_ms);
         } else if (arg == "--start") {
-            ok = parse_number(value, 0, kDemoEndMs, out.start_ms);
+            ok = parse_number(value, 0, kScriptEnd, out.start_ms);
         } else if (arg == "--end") {
             ok = parse_number(value, 0, 999999999, out.end_ms);
         } else if (arg == "--scale") {

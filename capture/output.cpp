@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "platform/headless/wav.h"
+#include "platform/platform.h"
 
 extern char** environ;
 
@@ -22,8 +23,8 @@ namespace capture {
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = platform::kPictureWidth;
+constexpr int kHeight = platform::kPictureHeight;
 constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * 4;
 
 std::string errno_text() { return std::strerror(errno); }

@@ -8,9 +8,6 @@
 
 namespace capture {
 
-static_assert(uint64_t(kRowPeriodMs) * kSampleRate % 1000 == 0, "a row is a whole number of samples");
-static_assert(kRowSamples == kRowPeriodMs * kSampleRate / 1000, "row length in samples");
-
 std::vector<uint8_t> mix_song(const SongSpan& span) {
     std::vector<uint8_t> out(span.samples);
     uint8_t block[kRowSamples];

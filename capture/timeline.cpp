@@ -14,7 +14,7 @@ uint32_t frame_time(uint32_t k, uint32_t fps) { return uint32_t(uint64_t(k) * 10
 
 bool frames_in(uint32_t fps, uint32_t start_ms, uint32_t end_ms, Range& out) {
     if (fps == 0 || start_ms > end_ms) return false;
-    if (end_ms > kDemoEndMs) end_ms = kDemoEndMs;
+    if (end_ms > kScriptEnd) end_ms = kScriptEnd;
     // floor(k * 1000 / fps) >= start  <=>  k >= start * fps / 1000
     const uint64_t first = (uint64_t(start_ms) * fps + 999) / 1000;
     // floor(k * 1000 / fps) <= end  <=>  k * 1000 < (end + 1) * fps

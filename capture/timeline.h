@@ -9,11 +9,12 @@
 
 #include <cstdint>
 
+#include "music/music.h"
+#include "runtime/runtime.h"
+
 namespace capture {
 
-constexpr uint32_t kDemoEndMs = 82000;    // the last scene time the demo presents, ms
-constexpr uint32_t kSampleRate = 44100;   // Hz: the demo's primary sound format
-constexpr uint32_t kRowSamples = 3969;    // one 90 ms sequencer row at 44,100 Hz
+using platform::kSampleRate;
 constexpr uint32_t kMaxFps = 240;         // frames per second; keeps frame numbers to 5 digits
 
 struct Range {

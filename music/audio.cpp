@@ -14,8 +14,8 @@ platform::SoundBufferHandle primary_buffer;  // only ever used to set the output
 constexpr platform::WaveFormat kSoundFormat = {
     1,       // format_tag: PCM
     1,       // channels: mono
-    44100,   // samples_per_sec, Hz
-    44100,   // avg_bytes_per_sec: one byte a sample
+    platform::kSampleRate,  // samples_per_sec, Hz
+    platform::kSampleRate,  // avg_bytes_per_sec: one byte a sample
     1,       // block_align, bytes
     8,       // bits_per_sample
 };

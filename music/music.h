@@ -10,6 +10,9 @@
 #include "platform/platform.h"
 
 constexpr uint32_t kRowPeriodMs = 90;  // wait after every row, ms
+// A row's length in output samples at the sound format's rate: 3,969.
+constexpr uint32_t kRowSamples = kRowPeriodMs * platform::kSampleRate / 1000;
+static_assert(kRowPeriodMs * platform::kSampleRate % 1000 == 0, "a row is a whole number of samples");
 
 // Where the sequencer stands in the song.
 struct SequencerCursor {

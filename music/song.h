@@ -13,6 +13,7 @@ constexpr uint32_t kPatternOffset       = 348;   // byte offset of the pattern r
 constexpr uint32_t kPatternCount        = 50;
 constexpr uint32_t kPatternRecordBytes  = 33;    // instrument, 16 note bytes, 16 tie flags
 constexpr uint32_t kPatternRows         = 16;    // rows per pattern (and per song position)
+constexpr uint32_t kSongRows           = kSongPositions * kPatternRows;  // 832
 static_assert(kArrangementOffset == kSongPositions);
 static_assert(kPatternOffset == kArrangementOffset + kArrangementRows * kChannels);
 static_assert(kSongBlockBytes == kPatternOffset + kPatternCount * kPatternRecordBytes);

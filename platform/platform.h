@@ -9,6 +9,12 @@
 
 namespace platform {
 
+// The picture every backend shows, in pixels.
+constexpr int kPictureWidth = 640;
+constexpr int kPictureHeight = 480;
+// Samples per second of the demo's sound format; software mixers open their device at it.
+constexpr uint32_t kSampleRate = 44100;
+
 struct Window;
 struct DeviceContextTag;
 struct Thread;

@@ -11,12 +11,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace mixer {
 
 constexpr uint32_t kMaxVoices = 16;         // the demo uses nine
 constexpr uint32_t kStorageBytes = 65536;   // bytes of all samples; the demo's nine need 49,268
 constexpr uint32_t kQueueCapacity = 1024;   // pending calls; a sequencer row makes at most 40
-constexpr uint32_t kDefaultRate = 44100;    // Hz, output and buffer format rate
 constexpr int32_t kSilentVolume = -10000;   // hundredths of a dB: no sound at all
 constexpr uint32_t kMinFrequency = 100;     // Hz, the lowest playback rate a buffer takes
 constexpr uint32_t kMaxFrequency = 200000;  // Hz, the highest

@@ -15,7 +15,7 @@ int depth_bit_count;
 
 bool attach_depth(GLenum format, int bits) {
     glBindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, format, kWidth, kHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, format, kPictureWidth, kPictureHeight);
     if (glGetError() != GL_NO_ERROR) return false;
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_buffer);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
@@ -33,10 +33,10 @@ bool create() {
     glGenRenderbuffers(1, &depth_buffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kPictureWidth, kPictureHeight);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_buffer);
     if (!attach_depth(GL_DEPTH_COMPONENT32, 32) && !attach_depth(GL_DEPTH_COMPONENT24, 24)) return false;
-    glViewport(0, 0, kWidth, kHeight);
+    glViewport(0, 0, kPictureWidth, kPictureHeight);
     // Start from black, as a freshly cleared window would.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     return glGetError() == GL_NO_ERROR;
@@ -55,13 +55,13 @@ void blit_to_window(int window_width, int window_height) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // The clear colour is the demo's (never changed from black); only the bars need it.
     glClear(GL_COLOR_BUFFER_BIT);
-    glBlitFramebuffer(0, 0, kWidth, kHeight, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBlitFramebuffer(0, 0, kPictureWidth, kPictureHeight, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 }
 
 void read(uint8_t* rgba) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glReadPixels(0, 0, kPictureWidth, kPictureHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
 int depth_bits() { return depth_bit_count; }

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace offscreen {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+using platform::kPictureWidth;
+using platform::kPictureHeight;
 
 // Creates the target, binds it for drawing and reading and sets the 640 x 480 viewport.
 // False if the driver offers no complete framebuffer.

@@ -29,7 +29,7 @@ namespace sound_buffers {
 
 mixer::Mixer& the_mixer() {
     if (!mixer_ready) {
-        mixer::init(mixer_state, mixer::kDefaultRate);
+        mixer::init(mixer_state, platform::kSampleRate);
         mixer_ready = true;
     }
     return mixer_state;

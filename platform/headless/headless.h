@@ -12,9 +12,6 @@
 
 namespace headless {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
 // The value tick_count() returns from now on.
 void set_ticks(uint32_t ms);
 // What escape_pressed() answers from now on.

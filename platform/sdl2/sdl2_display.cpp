@@ -70,8 +70,8 @@ WindowHandle create_window() {
     // window manager honours the full-screen request.
     SDL_DisplayMode desktop{};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
-        desktop.w = 640;
-        desktop.h = 480;
+        desktop.w = kPictureWidth;
+        desktop.h = kPictureHeight;
     }
     window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);

@@ -34,7 +34,7 @@ constexpr uint32_t kSettleCallbacks = 4;    // callbacks that show a device has 
 constexpr uint32_t kSettleMaxMs = 4000;     // longest wait for them at an open
 
 mixer::DeviceClock device_clock;  // audio callback only (or whoever holds device_lock with no device)
-uint32_t output_rate = mixer::kDefaultRate;
+uint32_t output_rate = platform::kSampleRate;
 bool device_created;
 
 // Opening, closing and the device id belong to whoever holds this: the main thread during

@@ -23,8 +23,8 @@ DEVMODEA display_mode() {
     mode.dmSize = 156;                                                 // bytes
     mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
     mode.dmBitsPerPel = 32;                                            // bits per pixel
-    mode.dmPelsWidth = 640;                                            // pixels
-    mode.dmPelsHeight = 480;                                           // pixels
+    mode.dmPelsWidth = platform::kPictureWidth;                        // pixels
+    mode.dmPelsHeight = platform::kPictureHeight;                      // pixels
     return mode;
 }
 
@@ -64,7 +64,7 @@ void hide_cursor() { ShowCursor(FALSE); }
 
 WindowHandle create_window() {
     // The system edit-control class supplies the window procedure; no class of our own.
-    window = CreateWindowExA(0, "EDIT", "EDIT", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
+    window = CreateWindowExA(0, "EDIT", "EDIT", WS_POPUP | WS_VISIBLE, 0, 0, kPictureWidth, kPictureHeight,
                              nullptr, nullptr, nullptr, nullptr);
     if (window == nullptr) fail("demo: cannot open a window");
     return reinterpret_cast<WindowHandle>(window);

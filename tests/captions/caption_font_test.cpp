@@ -69,7 +69,7 @@ void clean_picture_state() {
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, test_support::kWidth, 0.0, test_support::kHeight, -1.0, 1.0);
+    glOrtho(0.0, test_support::kPictureWidth, 0.0, test_support::kPictureHeight, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -93,7 +93,7 @@ void expect_name_draws_nothing() {
 
 int lit_pixels(const uint8_t* rgba) {
     int n = 0;
-    for (int i = 0; i < test_support::kWidth * test_support::kHeight; ++i) n += rgba[i * 4] != 0;
+    for (int i = 0; i < test_support::kPictureWidth * test_support::kPictureHeight; ++i) n += rgba[i * 4] != 0;
     return n;
 }
 

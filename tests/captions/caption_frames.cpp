@@ -43,14 +43,14 @@ Picture play(uint32_t from, uint32_t t, bool words, int hidden) {
     if (hidden >= 0) caption_windows[hidden] = window;
     font_list_base = lists;
     const uint8_t* p = test_support::read_picture();
-    return {std::vector<uint8_t>(p, p + test_support::kWidth * test_support::kHeight * 4)};
+    return {std::vector<uint8_t>(p, p + test_support::kPictureWidth * test_support::kPictureHeight * 4)};
 }
 
 namespace {
 
 Box clip(Box b) {
-    return {std::max(b.x0, 0), std::max(b.y0, 0), std::min(b.x1, test_support::kWidth),
-            std::min(b.y1, test_support::kHeight)};
+    return {std::max(b.x0, 0), std::max(b.y0, 0), std::min(b.x1, test_support::kPictureWidth),
+            std::min(b.y1, test_support::kPictureHeight)};
 }
 
 bool grey(test_support::Rgb c) { return c.r == c.g && c.g == c.b && c.r > 0; }

@@ -62,6 +62,6 @@ const uint8_t* reference_noise();
 double noise_bilinear(double s, double t);
 // The t of the last of the 128 stroke vertices, r1 of the 128th vertex over 32768.
 double last_stroke_t();
-constexpr Box kWholeScreen = {0, 0, test_support::kWidth, test_support::kHeight};
+constexpr Box kWholeScreen = {0, 0, test_support::kPictureWidth, test_support::kPictureHeight};
 
 }  // namespace caption_frames

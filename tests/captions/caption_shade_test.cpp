@@ -30,8 +30,8 @@ struct Shade {
 Shade shade_of(const Picture& full, const Picture& hidden) {
     Shade s;
     std::map<int, int> counts[3];
-    for (int y = 0; y < test_support::kHeight; ++y)
-        for (int x = 0; x < test_support::kWidth; ++x) {
+    for (int y = 0; y < test_support::kPictureHeight; ++y)
+        for (int x = 0; x < test_support::kPictureWidth; ++x) {
             const test_support::Rgb a = full.at(x, y), b = hidden.at(x, y);
             if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
             ++s.count;
@@ -102,7 +102,7 @@ TEST(CaptionShade, EachWordIsOneShadeTheCaptionColourTimesTheTexelAtTheRasterPos
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     draw_caption(caption_texts[20], 2 * c.x, 2 * c.y);
     const uint8_t* p = test_support::read_picture();
-    const Picture white{std::vector<uint8_t>(p, p + test_support::kWidth * test_support::kHeight * 4)};
+    const Picture white{std::vector<uint8_t>(p, p + test_support::kPictureWidth * test_support::kPictureHeight * 4)};
     Caption white_name = c;
     white_name.black = false;
     expect_one_shade(shade_of(white, name), expected_value(white_name, 20000), "\"zanthorp\" in white");
@@ -125,12 +125,12 @@ TEST(CaptionShade, TheFrameAfterACaptionFrameIgnoresTheTextureCoordinateLeftCurr
         test_support::render_at(c.caption_frame);
         test_support::render_at(c.next);
         const uint8_t* p = test_support::read_picture();
-        const std::vector<uint8_t> as_left(p, p + test_support::kWidth * test_support::kHeight * 4);
+        const std::vector<uint8_t> as_left(p, p + test_support::kPictureWidth * test_support::kPictureHeight * 4);
         test_support::render_at(c.caption_frame);
         glTexCoord4f(c.s, c.t, 0.0f, 1.0f);
         test_support::render_at(c.next);
         p = test_support::read_picture();
-        const std::vector<uint8_t> reset(p, p + test_support::kWidth * test_support::kHeight * 4);
+        const std::vector<uint8_t> reset(p, p + test_support::kPictureWidth * test_support::kPictureHeight * 4);
         EXPECT_TRUE(as_left == reset) << c.next;
     }
 }

@@ -127,7 +127,7 @@ TEST_P(CapturedRange, WritesTheRangesFramesAsTheHeadlessDemoDrawsThem) {
     ASSERT_EQ(listed_times(out), c.times);
 
     const std::vector<uint8_t> frames = decoded_frames(out);
-    const size_t width = size_t(kWidth) * c.scale, height = size_t(kHeight) * c.scale;
+    const size_t width = size_t(kPictureWidth) * c.scale, height = size_t(kPictureHeight) * c.scale;
     const size_t frame_bytes = width * height * 3;
     ASSERT_EQ(frames.size(), c.times.size() * frame_bytes);
 
@@ -144,7 +144,7 @@ TEST_P(CapturedRange, WritesTheRangesFramesAsTheHeadlessDemoDrawsThem) {
         for (size_t y = 0; y < height; ++y)
             for (size_t x = 0; x < width; ++x) {
                 // Captured rows are top-down, GL's bottom-up; a scaled pixel repeats its source.
-                const Rgb want = pixel_at(picture, int(x) / c.scale, kHeight - 1 - int(y) / c.scale);
+                const Rgb want = pixel_at(picture, int(x) / c.scale, kPictureHeight - 1 - int(y) / c.scale);
                 const uint8_t* got = frame + (y * width + x) * 3;
                 differing += got[0] != want.r || got[1] != want.g || got[2] != want.b;
             }

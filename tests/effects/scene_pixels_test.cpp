@@ -19,12 +19,12 @@ namespace {
 struct Coverage {
     int lit = 0;  // pixels with any channel above the threshold
     double r = 0, g = 0, b = 0;
-    double fraction() const { return double(lit) / (kWidth * kHeight); }
+    double fraction() const { return double(lit) / (kPictureWidth * kPictureHeight); }
 };
 
 Coverage coverage(const uint8_t* rgba, int threshold = 8) {
     Coverage c;
-    for (int i = 0; i < kWidth * kHeight; ++i) {
+    for (int i = 0; i < kPictureWidth * kPictureHeight; ++i) {
         const uint8_t* p = rgba + i * 4;
         if (p[0] <= threshold && p[1] <= threshold && p[2] <= threshold) continue;
         ++c.lit;
@@ -92,9 +92,9 @@ TEST(ScenePictures, BackdropMovesItsDotsClockwiseAsTimeGoesOn) {
     for (int i = 1; i < kParticleCount; ++i) particle_field[i].x = 1000.0f;
     ASSERT_TRUE(render_at(2200));
     const uint8_t* picture = read_picture();
-    int lo_x = kWidth, hi_x = -1, lo_y = kHeight, hi_y = -1;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    int lo_x = kPictureWidth, hi_x = -1, lo_y = kPictureHeight, hi_y = -1;
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x) {
             if (pixel_at(picture, x, y).b == 0) continue;
             lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x);
             lo_y = std::min(lo_y, y), hi_y = std::max(hi_y, y);
@@ -152,15 +152,15 @@ TEST(ScenePictures, BackdropFlattenedToALineWhenTheYScaleIsZero) {
     ASSERT_TRUE(render_at(1000));
     const uint8_t* picture = read_picture();
     const double bottom = project(0.0, 0.0, -10.0).y, top = project(0.0, 1.0, -10.0).y;
-    int lo_x = kWidth, hi_x = -1;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    int lo_x = kPictureWidth, hi_x = -1;
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x) {
             if (pixel_at(picture, x, y).b == 0) continue;
             ASSERT_GE(y, bottom - 1.0) << "lit pixel at " << x << ", " << y;
             ASSERT_LE(y, top + 1.0) << "lit pixel at " << x << ", " << y;
             lo_x = std::min(lo_x, x), hi_x = std::max(hi_x, x);
         }
     }
-    EXPECT_LT(lo_x, kWidth / 8);  // still spread along the whole width
-    EXPECT_GT(hi_x, kWidth * 7 / 8);
+    EXPECT_LT(lo_x, kPictureWidth / 8);  // still spread along the whole width
+    EXPECT_GT(hi_x, kPictureWidth * 7 / 8);
 }

@@ -16,9 +16,7 @@
 
 namespace {
 
-constexpr uint32_t kRate = 44100;            // Hz
-constexpr uint32_t kRowSamples = 3969;       // 90 ms at 44,100 Hz
-constexpr uint32_t kSongRows = 52 * 16;      // positions x rows
+constexpr uint32_t kRate = platform::kSampleRate;
 constexpr uint32_t kSongSamples = kSongRows * kRowSamples;
 
 std::vector<uint8_t> render_song() {

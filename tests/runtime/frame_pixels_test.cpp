@@ -18,7 +18,7 @@ struct Range {
 Range picture_range() {
     const uint8_t* p = read_picture();
     Range r;
-    for (int i = 0; i < kWidth * kHeight; ++i)
+    for (int i = 0; i < kPictureWidth * kPictureHeight; ++i)
         for (int c = 0; c < 3; ++c) {
             r.lo[c] = std::min(r.lo[c], int(p[i * 4 + c]));
             r.hi[c] = std::max(r.hi[c], int(p[i * 4 + c]));

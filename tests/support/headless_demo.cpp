@@ -14,7 +14,7 @@ namespace test_support {
 namespace {
 
 bool started;
-uint8_t picture[kWidth * kHeight * 4];
+uint8_t picture[kPictureWidth * kPictureHeight * 4];
 
 uint32_t crc32(const uint8_t* data, size_t n, uint32_t crc = 0) {
     crc = ~crc;
@@ -56,7 +56,7 @@ const uint8_t* read_picture() {
 }
 
 Rgb pixel_at(const uint8_t* rgba, int x, int y) {
-    const uint8_t* p = rgba + (size_t(y) * kWidth + size_t(x)) * 4;
+    const uint8_t* p = rgba + (size_t(y) * kPictureWidth + size_t(x)) * 4;
     return {p[0], p[1], p[2]};
 }
 
@@ -66,7 +66,7 @@ ScreenPoint project(double x, double y, double z) {
     const double aspect = 4.0 / 3.0;
     const double ndc_x = f / aspect * x / -z;
     const double ndc_y = f * y / -z;
-    return {(ndc_x + 1.0) * 0.5 * kWidth, (ndc_y + 1.0) * 0.5 * kHeight};
+    return {(ndc_x + 1.0) * 0.5 * kPictureWidth, (ndc_y + 1.0) * 0.5 * kPictureHeight};
 }
 
 std::string save_png(const std::string& name, const uint8_t* rgba) {
@@ -77,10 +77,10 @@ std::string save_png(const std::string& name, const uint8_t* rgba) {
 
     // Image rows top-down, each behind a filter byte 0, in stored (uncompressed) deflate blocks.
     std::vector<uint8_t> raw;
-    for (int y = kHeight - 1; y >= 0; --y) {
+    for (int y = kPictureHeight - 1; y >= 0; --y) {
         raw.push_back(0);
-        for (int x = 0; x < kWidth; ++x) {
-            const uint8_t* p = rgba + (size_t(y) * kWidth + size_t(x)) * 4;
+        for (int x = 0; x < kPictureWidth; ++x) {
+            const uint8_t* p = rgba + (size_t(y) * kPictureWidth + size_t(x)) * 4;
             raw.insert(raw.end(), {p[0], p[1], p[2]});
         }
     }
@@ -100,8 +100,8 @@ std::string save_png(const std::string& name, const uint8_t* rgba) {
 
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<uint8_t> header;
-    put32(header, kWidth);
-    put32(header, kHeight);
+    put32(header, kPictureWidth);
+    put32(header, kPictureHeight);
     header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
     chunk(png, "IHDR", header);
     chunk(png, "IDAT", z);

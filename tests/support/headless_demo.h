@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace test_support {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+using platform::kPictureWidth;
+using platform::kPictureHeight;
 
 struct Rgb {
     int r, g, b;

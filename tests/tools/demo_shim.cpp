@@ -38,6 +38,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/platform.h"
+
 extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
@@ -333,7 +335,7 @@ ExitFunction real_exit_now;  // loader's lock across a fork
 pid_t shim_pid;              // the process the shim was loaded into
 
 // Read back before each swap; 640 x 480 RGBA.
-uint8_t picture[640 * 480 * 4];
+uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 
 __attribute__((constructor)) void read_settings() {
     loaded_ns = now_ns();
@@ -377,9 +379,9 @@ void log_frame() {
     static auto read_pixels = reinterpret_cast<ReadPixels>(dlsym(RTLD_DEFAULT, "glReadPixels"));
     if (read_pixels == nullptr) return;
     constexpr unsigned kRgba = 0x1908, kUnsignedByte = 0x1401;  // GL_RGBA, GL_UNSIGNED_BYTE
-    read_pixels(0, 0, 640, 480, kRgba, kUnsignedByte, picture);
+    read_pixels(0, 0, platform::kPictureWidth, platform::kPictureHeight, kRgba, kUnsignedByte, picture);
     uint32_t lit = 0, grey = 0;
-    for (int i = 0; i < 640 * 480; ++i) {
+    for (int i = 0; i < platform::kPictureWidth * platform::kPictureHeight; ++i) {
         const uint8_t r = picture[4 * i], g = picture[4 * i + 1], b = picture[4 * i + 2];
         if (r <= 24 && g <= 24 && b <= 24) continue;
         ++lit;

@@ -27,13 +27,11 @@
 
 namespace {
 
-constexpr uint32_t kScriptFrames = 4921;     // 60 fps from 0 to 82000 ms inclusive
-constexpr uint32_t kRowSamples = 3969;       // 90 ms at 44,100 Hz
-constexpr uint32_t kSongRows = 52 * 16;      // positions x rows
+constexpr uint32_t kScriptFrames = kScriptEnd * 60 / 1000 + 1;  // 60 fps from 0 to the end inclusive
 constexpr uint32_t kCensusFrames = 1000;
 constexpr uint32_t kCensusRows = 1000;
 
-uint8_t picture[640 * 480 * 4];
+uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 uint8_t row_samples[kRowSamples];
 platform::DeviceContext dc;
 
@@ -75,10 +73,10 @@ bool run_script() {
             for (uint8_t b : picture) sum += b;
         }
     }
-    const bool past_end = !render_frame(82001);
-    std::printf("script: %u frames from 0 to %u ms in %.2f s (picture sum %llu); t = 82001 %s\n", kScriptFrames,
+    const bool past_end = !render_frame(kScriptEnd + 1);
+    std::printf("script: %u frames from 0 to %u ms in %.2f s (picture sum %llu); t = %u %s\n", kScriptFrames,
                 (kScriptFrames - 1) * 1000 / 60, seconds_since(start), static_cast<unsigned long long>(sum),
-                past_end ? "ends the script" : "DID NOT end the script");
+                kScriptEnd + 1, past_end ? "ends the script" : "DID NOT end the script");
     return past_end;
 }
 
