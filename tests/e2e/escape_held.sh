@@ -10,7 +10,7 @@ build=$1
 xdotool keydown Escape sleep 15 keyup Escape & holder=$!
 sleep 0.3
 started=$(now_ms)
-"$build/demo" & pid=$!
+launch_demo "$build"
 wait_pid_ms $pid 10000
 took=$(( $(now_ms) - started ))
 kill $holder 2>/dev/null; xdotool keyup Escape

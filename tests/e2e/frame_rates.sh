@@ -17,9 +17,9 @@ dir=$(artifacts)
 
 DEMO_SHIM_LOG=$dir/frames_uncapped.log DEMO_SHIM_FIRST_TICK=$(( (1 << 32) - 8000 )) \
     DEMO_CENSUS=$dir/census_live.txt LD_PRELOAD=$shim \
-    timeout 200 "$build/demo" 2>"$dir/frames_uncapped.err" & fast=$!
+    launch_demo "$build" "$dir/frames_uncapped.err" 200; fast=$pid
 DEMO_SHIM_LOG=$dir/frames_10fps.log DEMO_SHIM_FRAME_MS=100 LD_PRELOAD=$shim \
-    timeout 200 "$build/demo" 2>"$dir/frames_10fps.err" & slow=$!
+    launch_demo "$build" "$dir/frames_10fps.err" 200; slow=$pid
 wait $fast; fast_rc=$?
 wait $slow; slow_rc=$?
 

@@ -39,11 +39,30 @@ artifacts() {
     echo "$dir"
 }
 
+# launch_demo BUILD [ERR [SECONDS]]: starts the real demo in the background, its stderr in ERR
+# (default: this script's own), ended by timeout after SECONDS when given; sets pid. Variables
+# set before the call (VAR=value launch_demo ...) reach the demo.
+launch_demo() {
+    if [ -n "${3:-}" ]; then
+        timeout "$3" "$1/demo" 2>"${2:-/dev/stderr}" &
+    else
+        "$1/demo" 2>"${2:-/dev/stderr}" &
+    fi
+    pid=$!
+}
+
 # start_demo BUILD: starts the real demo under DISPLAY and waits for its window; sets pid.
 start_demo() {
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
-    "$1/demo" & pid=$!
+    launch_demo "$1"
     wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+}
+
+# record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit
+# unsigned mono at the demo's 44,100 Hz, parec's own messages in LOG; sets rec.
+record_sink() {
+    parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$1" 2>"${2:-/dev/stderr}" &
+    rec=$!
 }
 
 # build_variant SRC DIR SANITIZE LOG TARGET: configures and builds one target of a sanitizer

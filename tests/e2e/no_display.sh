@@ -4,7 +4,7 @@ set -u
 . "$(dirname "$0")/lib.bash"
 build=$1
 err=$(mktemp)
-env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 20 "$build/demo" 2>"$err" >/dev/null
+(unset DISPLAY WAYLAND_DISPLAY SDL_VIDEODRIVER; launch_demo "$build" "$err" 20 >/dev/null; wait $pid)
 rc=$?
 lines=$(wc -l <"$err")
 msg=$(cat "$err"); rm -f "$err"

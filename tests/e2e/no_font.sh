@@ -24,8 +24,8 @@ for case in regular none; do
 <fontconfig><dir>$work/$case</dir><cachedir>$work/cache-$case</cachedir></fontconfig>
 CONF
     FONTCONFIG_FILE="$work/$case.conf" DEMO_SHIM_LOG="$dir/no_font_$case.log" DEMO_SHIM_TICK_SCALE=2 \
-        LD_PRELOAD="$build/tests/libdemo_shim.so" timeout 120 "$build/demo" 2>"$dir/no_font_$case.err" &
-    pids+=($!)
+        LD_PRELOAD="$build/tests/libdemo_shim.so" launch_demo "$build" "$dir/no_font_$case.err" 120
+    pids+=($pid)
 done
 status=0
 for i in 0 1; do

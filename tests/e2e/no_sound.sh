@@ -12,9 +12,10 @@ dir=$(artifacts)
 
 err=$dir/no_sound.err
 # A server address where none listens, so the sound library neither finds nor starts one.
-env PULSE_SERVER="unix:/nonexistent/no-sound-server" PULSE_RUNTIME_PATH=/nonexistent \
+PULSE_SERVER="unix:/nonexistent/no-sound-server" PULSE_RUNTIME_PATH=/nonexistent \
     DEMO_SHIM_LOG="$dir/no_sound.log" DEMO_SHIM_TICK_SCALE=8 LD_PRELOAD="$build/tests/libdemo_shim.so" \
-    timeout 60 "$build/demo" 2>"$err"
+    launch_demo "$build" "$err" 60
+wait $pid
 rc=$?
 echo "stderr:"; cat "$err"
 [ "$rc" = 0 ] || fail "exit code $rc"

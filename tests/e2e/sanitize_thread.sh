@@ -15,7 +15,7 @@ log=$(artifacts)/sanitize_thread.log
 build_variant "$src" "$variant" thread "$log" sequencer_drive
 
 recorded=$(mktemp) out=$(mktemp) err=$(mktemp)
-parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$recorded" & recorder=$!
+record_sink "$recorded"; recorder=$rec
 export TSAN_OPTIONS="suppressions=$here/tsan.supp halt_on_error=0 second_deadlock_stack=1"
 started=$(now_ms)
 "$variant/tests/sequencer_drive" 12 >"$out" 2>"$err"

@@ -20,7 +20,7 @@ restore() {
 }
 trap restore EXIT
 
-"$build/demo" 2>"$err" & pid=$!
+launch_demo "$build" "$err"
 wait_for_window EDIT 20 || fail "no window appeared"
 sleep 3
 pactl unload-module "$module"   # the only sink: the demo's stream goes with it
@@ -32,7 +32,7 @@ deadline=$(( $(now_ms) + 5000 ))
 until grep -q "audio device back" "$err" || [ "$(now_ms)" -ge "$deadline" ]; do sleep 0.1; done
 grep -q "audio device lost" "$err" || fail "no word of the lost device: $(cat "$err")"
 grep -q "audio device back" "$err" || fail "the device was not reopened: $(cat "$err")"
-parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$raw" & rec=$!
+record_sink "$raw"
 sleep 3
 kill $rec; wait $rec 2>/dev/null
 xdotool key Escape

@@ -14,8 +14,8 @@ err="$dir/sound_onsets.stderr"
 
 # The monitor delivers data from the moment the demo opens its stream, so the recording starts
 # with the demo's sound; the song's first row is the first sample that is not silence.
-parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$raw" & rec=$!
-"$build/demo" 2>"$err" & pid=$!
+record_sink "$raw"
+launch_demo "$build" "$err"
 # Positions 8 and 9 end 14.4 s into the song; wait for 17 s of recording (start-up included).
 need=$(( 44100 * 17 ))
 deadline=$(( $(now_ms) + 60000 ))

@@ -20,8 +20,7 @@ win32_wine_setup "$build"
 out=$(artifacts)/win32_demo
 mkdir -p "$out"
 
-parec -d nul.monitor --format=u8 --channels=1 --rate=44100 >"$out/sound.u8" 2>"$out/parec.log" &
-rec=$!
+record_sink "$out/sound.u8" "$out/parec.log"
 trap 'kill $rec 2>/dev/null; win32_end ${pid:-0}' EXIT
 sleep 0.5
 
