@@ -43,7 +43,8 @@ void create_gl_context(DeviceContext) {
     // No attributes: a compatibility-profile context, where glBegin and glBitmap are valid.
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
     if (context == EGL_NO_CONTEXT) process::fail("EGL refused an OpenGL context");
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) process::fail("EGL cannot make the context current");
+    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
+        process::fail("EGL cannot make the context current");
     if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
 }
 
