@@ -19,11 +19,14 @@ namespace thread_record {
 
 inline platform::Thread the_thread;
 
-// Main thread: the record for a new thread running proc; null when one was started already.
-inline platform::Thread* claim(platform::ThreadProc proc) {
+// Main thread: fills the record for proc and has spawn(record) start the thread, which returns
+// the system's thread object or null. The record; null when refused or started already.
+template <typename Spawn>
+platform::Thread* start(platform::ThreadProc proc, Spawn spawn) {
     if (the_thread.native != nullptr) return nullptr;
     the_thread.proc = proc;
-    return &the_thread;
+    the_thread.native = spawn(&the_thread);
+    return the_thread.native != nullptr ? &the_thread : nullptr;
 }
 
 // The new thread's first call: runs the procedure with the null parameter.

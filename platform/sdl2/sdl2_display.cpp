@@ -148,10 +148,8 @@ int thread_entry(void* record) {
 namespace platform {
 
 ThreadHandle create_thread(ThreadProc proc) {
-    Thread* thread = thread_record::claim(proc);
-    if (thread == nullptr) return nullptr;
-    thread->native = SDL_CreateThread(thread_entry, "sequencer", thread);
-    return thread->native != nullptr ? thread : nullptr;
+    return thread_record::start(
+        proc, [](Thread* record) -> void* { return SDL_CreateThread(thread_entry, "sequencer", record); });
 }
 
 void set_thread_time_critical(ThreadHandle thread) {

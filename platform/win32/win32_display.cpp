@@ -121,11 +121,10 @@ HANDLE handle_of(platform::ThreadHandle thread) {
 namespace platform {
 
 ThreadHandle create_thread(ThreadProc proc) {
-    Thread* thread = thread_record::claim(proc);
-    if (thread == nullptr) return nullptr;
-    DWORD thread_id;  // not used afterwards
-    thread->native = CreateThread(nullptr, 0, thread_entry, thread, 0, &thread_id);
-    return thread->native != nullptr ? thread : nullptr;
+    return thread_record::start(proc, [](Thread* record) -> void* {
+        DWORD thread_id;  // not used afterwards
+        return CreateThread(nullptr, 0, thread_entry, record, 0, &thread_id);
+    });
 }
 
 void set_thread_time_critical(ThreadHandle thread) {
