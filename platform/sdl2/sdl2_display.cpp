@@ -9,7 +9,6 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/common/offscreen.h"
