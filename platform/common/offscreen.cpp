@@ -42,20 +42,22 @@ bool create() {
     return glGetError() == GL_NO_ERROR;
 }
 
-void blit_to_window(int window_width, int window_height) {
-    // Largest 4:3 rectangle that fits, centred.
+Placement place_picture(int window_width, int window_height) {
     int w = window_width;
     int h = window_width * 3 / 4;
     if (h > window_height) {
         h = window_height;
         w = window_height * 4 / 3;
     }
-    const int x = (window_width - w) / 2;
-    const int y = (window_height - h) / 2;
+    return {(window_width - w) / 2, (window_height - h) / 2, w, h};
+}
+
+void blit_to_window(int window_width, int window_height) {
+    const Placement p = place_picture(window_width, window_height);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // The clear colour is the demo's (never changed from black); only the bars need it.
     glClear(GL_COLOR_BUFFER_BIT);
-    glBlitFramebuffer(0, 0, kPictureWidth, kPictureHeight, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBlitFramebuffer(0, 0, kPictureWidth, kPictureHeight, p.x, p.y, p.x + p.width, p.y + p.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
 }
 

@@ -16,6 +16,12 @@ using platform::kPictureHeight;
 // Creates the target, binds it for drawing and reading and sets the 640 x 480 viewport.
 // False if the driver offers no complete framebuffer.
 bool create();
+// Where the picture goes in a window of this size: the largest 4:3 rectangle that fits,
+// centred: x, y from the bottom-left corner (from the top-left too, within a pixel).
+struct Placement {
+    int x, y, width, height;
+};
+Placement place_picture(int window_width, int window_height);
 // Copies the picture, scaled with its 4:3 aspect kept and black bars, to the window's own
 // framebuffer of the given size, then binds the target again.
 void blit_to_window(int window_width, int window_height);

@@ -1,7 +1,8 @@
 // SDL2 backend, the program people play: a borderless desktop-fullscreen window (no real mode
-// switch, which an immediate exit could not undo), a legacy GL context drawing into the 640 x 480
-// offscreen target, presented scaled with its 4:3 aspect and black bars. Main thread, except the
-// thread functions at the end, whose callers are named there.
+// switch, which an immediate exit could not undo), or on request a resizable window; Alt+Enter
+// and F11 switch between the two. A legacy GL context draws into the 640 x 480 offscreen
+// target, presented scaled with its 4:3 aspect and black bars. Main thread, except the thread
+// functions at the end, whose callers are named there.
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -15,12 +16,79 @@
 #include "platform/common/process.h"
 #include "platform/common/thread_record.h"
 #include "platform/platform.h"
+#include "platform/sdl2/sdl2_player.h"
+
+bool sdl2_player::start_in_window;
 
 namespace {
 
 SDL_Window* window;
 SDL_GLContext context;
 bool polled_before;
+bool in_window;  // a framed window now, rather than the whole screen
+
+// The largest window wanted, and room left on the desktop for a window frame and title bar.
+constexpr int kMaxWindowWidth = 1280;
+constexpr int kMaxWindowHeight = 960;
+constexpr int kFrameAllowance = 48;
+
+// The window size for a windowed run: the largest 4:3 size that fits the desktop's usable area
+// with its frame, up to 1280 x 960, in whole steps of 4 x 3.
+void window_size(int* w, int* h) {
+    SDL_Rect usable{0, 0, platform::kPictureWidth + kFrameAllowance, platform::kPictureHeight + kFrameAllowance};
+    SDL_GetDisplayUsableBounds(0, &usable);  // on failure the picture's own size
+    int step = (usable.h - kFrameAllowance) / 3;
+    if ((usable.w - kFrameAllowance) / 4 < step) step = (usable.w - kFrameAllowance) / 4;
+    if (step > kMaxWindowWidth / 4) step = kMaxWindowWidth / 4;
+    if (step > kMaxWindowHeight / 3) step = kMaxWindowHeight / 3;
+    if (step < 40) step = 40;  // never below 160 x 120, however odd the desktop
+    *w = 4 * step;
+    *h = 3 * step;
+}
+
+void enter_window() {
+    int w = 0;
+    int h = 0;
+    window_size(&w, &h);
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowTitle(window, DEMO_TITLE);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, w, h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    in_window = true;
+}
+
+void enter_full_screen() {
+    // Borderless at the desktop's size first, as at creation: where no window manager honours
+    // the full-screen request, the picture still covers the screen.
+    SDL_Rect desktop{0, 0, platform::kPictureWidth, platform::kPictureHeight};
+    SDL_GetDisplayBounds(0, &desktop);
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, desktop.x, desktop.y);
+    SDL_SetWindowSize(window, desktop.w, desktop.h);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_ShowCursor(SDL_DISABLE);
+    in_window = false;
+}
+
+// In a window the cursor shows over the bars and the frame, and hides over the picture.
+void follow_cursor(int x, int y) {
+    if (!in_window) return;
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    const offscreen::Placement p = offscreen::place_picture(w, h);
+    const bool over_picture = x >= p.x && x < p.x + p.width && y >= p.y && y < p.y + p.height;
+    SDL_ShowCursor(over_picture ? SDL_DISABLE : SDL_ENABLE);
+}
+
+bool is_toggle_key(const SDL_KeyboardEvent& key) {
+    if (key.repeat != 0) return false;
+    if (key.keysym.scancode == SDL_SCANCODE_F11) return true;
+    return (key.keysym.scancode == SDL_SCANCODE_RETURN || key.keysym.scancode == SDL_SCANCODE_KP_ENTER) &&
+           (key.keysym.mod & KMOD_ALT) != 0;
+}
 
 // Asks the X server itself whether Escape is down: SDL's key state only follows events, and a
 // key held since before the window existed sends none.
@@ -72,8 +140,17 @@ WindowHandle create_window() {
         desktop.w = kPictureWidth;
         desktop.h = kPictureHeight;
     }
-    window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (sdl2_player::start_in_window) {
+        int w = 0;
+        int h = 0;
+        window_size(&w, &h);
+        window = SDL_CreateWindow(DEMO_TITLE, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+        in_window = true;
+    } else {
+        window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
     if (window == nullptr) fail("cannot open a window");
     return reinterpret_cast<WindowHandle>(window);
 }
@@ -113,6 +190,14 @@ bool escape_pressed() {
             if (e.type == SDL_QUIT) pressed = true;
             if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) pressed = true;
             if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) pressed = true;
+            if (e.type == SDL_KEYDOWN && is_toggle_key(e.key)) {
+                if (in_window) {
+                    enter_full_screen();
+                } else {
+                    enter_window();
+                }
+            }
+            if (e.type == SDL_MOUSEMOTION) follow_cursor(e.motion.x, e.motion.y);
         }
     }
     if (!polled_before) {

@@ -1,0 +1,61 @@
+// Entry of the desktop player (the SDL2 program): reads its options, then runs the demo's own
+// start-up and frame loop as runtime/main.cpp does. The demo core itself takes no command
+// line. Main thread.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/sdl2/sdl2_player.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+const char* program_name(const char* argv0) {
+    const char* slash = std::strrchr(argv0, '/');
+    return slash != nullptr ? slash + 1 : argv0;
+}
+
+void print_help(const char* name) {
+    std::printf(
+        "Usage: %s [--window]\n"
+        "\n"
+        "Plays %s: 82 seconds of OpenGL scenes and an 8-channel song, all computed at\n"
+        "start-up. Full screen unless asked otherwise; the 640x480 picture keeps its 4:3\n"
+        "shape with black bars.\n"
+        "\n"
+        "  -w, --window   play in a resizable window, as large as fits the desktop (at most\n"
+        "                 1280x960)\n"
+        "  -h, --help     this text\n"
+        "      --version  the version\n"
+        "\n"
+        "Controls:\n"
+        "  Escape            end the demo at once\n"
+        "  Alt+Enter, F11    switch between the window and full screen\n"
+        "  closing the window ends the demo like Escape; otherwise it ends after 82 seconds\n"
+        "\n"
+        "Exit status: 0 played (or ended early), 1 no display or no OpenGL, 2 bad options.\n",
+        name, DEMO_TITLE);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* name = program_name(argc > 0 ? argv[0] : "demo");
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "-w") == 0 || std::strcmp(arg, "--window") == 0) {
+            sdl2_player::start_in_window = true;
+        } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+            print_help(name);
+            return 0;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::printf("%s %s\n", DEMO_TITLE, DEMO_VERSION);
+            return 0;
+        } else {
+            std::fprintf(stderr, "%s: %s '%s' (see %s --help)\n", name,
+                         arg[0] == '-' ? "unknown option" : "unexpected argument", arg, name);
+            return 2;
+        }
+    }
+    platform::DeviceContext dc = start_up();
+    run_frame_loop(dc);
+}

@@ -1,0 +1,11 @@
+// What the desktop player's command line asks of the SDL2 backend. Set by the player's entry
+// (platform/sdl2/player_main.cpp) before the demo's start-up; read by the display code. Main
+// thread only.
+#pragma once
+
+namespace sdl2_player {
+
+// Start in a resizable window instead of covering the screen.
+extern bool start_in_window;
+
+}  // namespace sdl2_player
