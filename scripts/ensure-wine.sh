@@ -4,21 +4,11 @@
 # run 64-bit user code only; there the tests run the 64-bit build of the Windows backend.
 # Run as root (the test machines are).
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # Graphics and sound libraries Wine loads at run time (Debian lists them as recommendations).
 wine_runtime_libs="libgl1 libgl1-mesa-dri libglu1-mesa libpulse0 libxcomposite1 libxcursor1
   libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1"
-
-# A 93-byte i386 program that exits with 0: does this kernel execute 32-bit code?
-runs_32_bit_code() {
-    local probe rc=0
-    probe=$(mktemp /tmp/ia32-probe.XXXXXX)
-    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
-    chmod +x "$probe"
-    "$probe" 2>/dev/null || rc=$?
-    rm -f "$probe"
-    [ "$rc" -eq 0 ]
-}
 
 wanted=(wine wine64 wine64-preloader $wine_runtime_libs)
 if runs_32_bit_code; then

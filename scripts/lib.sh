@@ -1,4 +1,5 @@
-# Shared by the play and test commands: package installation.
+# Shared by the play, test and package commands: package installation, the servers of the
+# end-to-end runs, and whether this kernel runs 32-bit programs.
 
 # install_missing FILE: installs the Debian packages listed in FILE that are not installed yet.
 install_missing() {
@@ -49,4 +50,17 @@ stop_servers() {
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null; fi
     pulse_pid=""
     xvfb_pid=""
+}
+
+# runs_32_bit_code: true where the kernel executes i386 programs. Machines of the same kind
+# differ (some refuse with ENOEXEC), so this is asked at run time: a 96-byte static i386
+# program that exits with 42, a code no refusal or shell fallback gives.
+runs_32_bit_code() {
+    local probe rc=0
+    probe=$(mktemp /tmp/ia32-probe.XXXXXX)
+    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null || rc=$?
+    rm -f "$probe"
+    [ "$rc" -eq 42 ]
 }

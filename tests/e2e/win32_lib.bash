@@ -2,14 +2,16 @@
 #
 # win32_build BUILD: cross-builds demo.exe into BUILD/win32 (i686, the program that ships) and,
 #   where this kernel runs no 32-bit code, the same sources for x86_64 into BUILD/win32-x64.
-# win32_wine_setup BUILD: picks the Wine that can run here and the exe it runs (WINE_LOADER,
-#   DEMO_EXE, DEMO_ARCH), and a Wine prefix shared by all Wine tests of one ctest run, booted
-#   once (WINEPREFIX).
+# win32_wine_setup BUILD: picks the exe and the Wine that runs it here (WINE_LOADER, DEMO_EXE,
+#   DEMO_ARCH) and says which, and a Wine prefix shared by all Wine tests of one ctest run,
+#   booted once (WINEPREFIX). The real i686 demo.exe under wine32 wherever the kernel runs
+#   32-bit code (asked at run time); elsewhere the x86_64 build under wine64.
 # Everything expects DISPLAY from the test command (and PULSE_SERVER where sound is wanted).
 
 . "$(dirname "${BASH_SOURCE[0]}")/lib.bash"
 
 win32_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+. "$win32_root/scripts/lib.sh"  # runs_32_bit_code
 
 # cmake + ninja for one toolchain into one folder; output in BUILD/<folder>.log on failure.
 win32_cross_build() {
@@ -22,16 +24,21 @@ win32_cross_build() {
     fi
 }
 
-# True where /usr/lib/wine/wine (32-bit) can execute: some kernels run 64-bit code only.
-win32_wine32_runs() {
-    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+# True where this kernel runs 32-bit code, so the i686 demo.exe can run under wine32. Asked
+# once per script.
+win32_i386_runs() {
+    if [ -z "${win32_i386:-}" ]; then
+        win32_i386=no
+        runs_32_bit_code && win32_i386=yes
+    fi
+    [ "$win32_i386" = yes ]
 }
 
 win32_build() {
     local build=$1
     mkdir -p "$build"
     win32_cross_build mingw-i686.cmake "$build/win32"
-    if ! win32_wine32_runs; then
+    if ! win32_i386_runs; then
         win32_cross_build mingw-x86_64.cmake "$build/win32-x64"
     fi
 }
@@ -39,18 +46,24 @@ win32_build() {
 win32_wine_setup() {
     local build=$1
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
-    if win32_wine32_runs; then
+    if win32_i386_runs; then
         WINE_LOADER=/usr/lib/wine/wine
         DEMO_ARCH=win32
         DEMO_EXE="$build/win32/demo.exe"
+        # Where the real program can run, a missing wine32 must not quietly test another one.
+        [ -x "$WINE_LOADER" ] && "$WINE_LOADER" --version >/dev/null 2>&1 ||
+            fail "this kernel runs 32-bit code but wine32 does not run (scripts/ensure-wine.sh installs it)"
+        echo "running the 32-bit i686 demo.exe under wine32 (this kernel runs 32-bit code)"
     elif [ -x /usr/lib/wine/wine64 ]; then
         WINE_LOADER=/usr/lib/wine/wine64
         DEMO_ARCH=win64
         DEMO_EXE="$build/win32-x64/demo.exe"
-        echo "note: this kernel runs no 32-bit code: testing the x86_64 build of the same backend"
+        echo "running the 64-bit x86_64 build of demo.exe under wine64 (this kernel runs no 32-bit code)"
     else
         fail "no Wine installed (scripts/ensure-wine.sh installs it)"
     fi
+    [ -f "$DEMO_EXE" ] || fail "no $DEMO_EXE"
+    echo "demo.exe: $(file -b "$DEMO_EXE")"
     export WINEARCH=$DEMO_ARCH WINELOADER=$WINE_LOADER
     export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
     export WINEDEBUG=-all
