@@ -25,7 +25,7 @@ namespace {
 SDL_Window* window;
 SDL_GLContext context;
 bool polled_before;
-bool in_window;  // a framed window now, rather than the whole screen
+bool windowed;  // a framed window now, rather than the whole screen
 
 // The largest window wanted, and room left on the desktop for a window frame and title bar.
 constexpr int kMaxWindowWidth = 1280;
@@ -56,7 +56,7 @@ void enter_window() {
     SDL_SetWindowResizable(window, SDL_TRUE);
     SDL_SetWindowSize(window, w, h);
     SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-    in_window = true;
+    windowed = true;
 }
 
 void enter_full_screen() {
@@ -69,12 +69,12 @@ void enter_full_screen() {
     SDL_SetWindowSize(window, desktop.w, desktop.h);
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_ShowCursor(SDL_DISABLE);
-    in_window = false;
+    windowed = false;
 }
 
 // In a window the cursor shows over the bars and the frame, and hides over the picture.
 void follow_cursor(int x, int y) {
-    if (!in_window) return;
+    if (!windowed) return;
     int w = 0;
     int h = 0;
     SDL_GetWindowSize(window, &w, &h);
@@ -133,21 +133,21 @@ WindowHandle create_window() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    // Created at the desktop's size as well, so the picture covers the screen even where no
-    // window manager honours the full-screen request.
-    SDL_DisplayMode desktop{};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
-        desktop.w = kPictureWidth;
-        desktop.h = kPictureHeight;
-    }
     if (sdl2_player::start_in_window) {
         int w = 0;
         int h = 0;
         window_size(&w, &h);
         window = SDL_CreateWindow(DEMO_TITLE, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                                   SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
-        in_window = true;
+        windowed = true;
     } else {
+        // Created at the desktop's size as well, so the picture covers the screen even where no
+        // window manager honours the full-screen request.
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+            desktop.w = kPictureWidth;
+            desktop.h = kPictureHeight;
+        }
         window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
                                   SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
@@ -191,7 +191,7 @@ bool escape_pressed() {
             if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) pressed = true;
             if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) pressed = true;
             if (e.type == SDL_KEYDOWN && is_toggle_key(e.key)) {
-                if (in_window) {
+                if (windowed) {
                     enter_full_screen();
                 } else {
                     enter_window();
