@@ -18,6 +18,15 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# ensure_capture_tool BUILD: builds BUILD/demo-capture (Release, no tests) unless it is there,
+# installing the play command's packages first where missing.
+ensure_capture_tool() {
+    [ -x "$1/demo-capture" ] && return 0
+    install_missing scripts/play-packages.txt
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
+    ninja -C "$1" demo-capture
+}
+
 # start_servers WORK: starts a virtual display (Xvfb, 1280x720, a display number nobody uses)
 # and a PulseAudio server with a null sink named `nul`, their logs and sockets under WORK, and
 # exports DISPLAY, PULSE_RUNTIME_PATH and PULSE_SERVER. stop_servers ends both.

@@ -11,12 +11,8 @@ crop=320:320:105:92   # the coil's bounding box in the 640 x 480 frame is 302 x 
 out=packaging/icon.png
 
 build=${1:-build-play}
-if [ ! -x "$build/demo-capture" ]; then
-    . scripts/lib.sh
-    install_missing scripts/play-packages.txt
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
-    ninja -C "$build" demo-capture
-fi
+. scripts/lib.sh
+ensure_capture_tool "$build"
 
 work=$(mktemp -d /tmp/make-icon.XXXXXX)
 trap 'rm -rf "$work"' EXIT

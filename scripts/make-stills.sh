@@ -16,12 +16,8 @@ width=256   # pixels per still
 out=${STILL_OUTPUT:-docs/stills.jpg}
 
 build=${1:-build-play}
-if [ ! -x "$build/demo-capture" ]; then
-    . scripts/lib.sh
-    install_missing scripts/play-packages.txt
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
-    ninja -C "$build" demo-capture
-fi
+. scripts/lib.sh
+ensure_capture_tool "$build"
 
 work=$(mktemp -d /tmp/make-stills.XXXXXX)
 trap 'rm -rf "$work"' EXIT
