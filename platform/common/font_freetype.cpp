@@ -1,7 +1,8 @@
 // The bold bitmap font of the captions, made the way the Windows font request would make it:
 // the face matched through fontconfig, sized as the Windows font mapper sizes a cell height,
 // each glyph rendered one bit per pixel into a glBitmap display list. Main thread, with the GL
-// context current; shared by the SDL2 and headless backends.
+// context current for the lists; shared by the SDL2 and headless backends, and by the web
+// build's generator, which bakes the same glyphs into a table.
 //
 // The face and the library stay open for the whole run, like the font object a device context
 // holds; FreeType and fontconfig allocate for themselves, this file only uses static storage.
@@ -14,7 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/gl.h"
+#include "platform/common/font_glyphs.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -23,7 +24,7 @@ namespace {
 FT_Library library;
 FT_Face selected_face;  // the font "selected into" the one device context; null until made
 
-// One glyph bitmap at a time: glBitmap copies it into the list at compile time.
+// One glyph bitmap at a time, rows turned bottom-up for the visitor.
 constexpr int kScratchBytes = 64 * 1024;
 uint8_t glyph_scratch[kScratchBytes];
 
@@ -76,40 +77,6 @@ bool match_bold_face(const char* family, FcPattern** match_out) {
     return true;
 }
 
-// One list: the glyph's bitmap with its origin on the raster position, then the advance.
-void compile_glyph_list(uint32_t list, const FT_Bitmap* bitmap, int left, int top, int advance) {
-    int width = 0;
-    int rows = 0;
-    if (bitmap != nullptr && bitmap->pixel_mode == FT_PIXEL_MODE_MONO) {
-        width = int(bitmap->width);
-        rows = int(bitmap->rows);
-    }
-    const int row_bytes = (width + 7) / 8;
-    // A glyph too large for the scratch buffer keeps its advance and shows nothing.
-    if (row_bytes * rows > kScratchBytes) width = rows = 0;
-    for (int y = 0; y < rows; ++y) {
-        // FreeType rows run top-down (pitch may be negative); GL wants them bottom-up.
-        const uint8_t* src = bitmap->buffer + long(y) * bitmap->pitch;
-        if (bitmap->pitch < 0) src = bitmap->buffer + long(rows - 1 - y) * -bitmap->pitch;
-        std::memcpy(glyph_scratch + (rows - 1 - y) * row_bytes, src, size_t(row_bytes));
-    }
-    glNewList(list, GL_COMPILE);
-    // QUIRK: Mesa draws a bitmap as a rectangle of its own, texturing it with generated
-    // coordinates while S or T generation is on, else with the last primitive's vertex data; an
-    // empty primitive with generation off makes it take the current texture coordinate, which
-    // the caption has set to the raster position's. Elsewhere none of this changes a pixel.
-    glPushAttrib(GL_ENABLE_BIT);
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
-    glBegin(GL_POINTS);
-    glEnd();
-    // Never a null bitmap, even for an empty glyph: Mesa then compiles a list that does not
-    // advance the raster position.
-    glBitmap(width, rows, GLfloat(-left), GLfloat(rows - top), GLfloat(advance), 0.0f, glyph_scratch);
-    glPopAttrib();
-    glEndList();
-}
-
 int advance_pixels(FT_Pos advance_26_6) { return int(std::lrint(double(advance_26_6) / 64.0)); }
 
 }  // namespace
@@ -148,38 +115,55 @@ bool create_bold_font(DeviceContext, int cell_height, const char* face_name) {
 }
 
 void use_font_bitmaps(DeviceContext, uint32_t first, uint32_t count, uint32_t list_base) {
-    FT_Face face = selected_face;
-    if (face == nullptr) return;  // no font: the lists stay empty and draw nothing
+    // No font: the lists stay empty and draw nothing.
+    font_glyphs::for_each(
+        first, count,
+        [](uint32_t code, const font_glyphs::Glyph& glyph, void* base) {
+            font_glyphs::compile_list(*static_cast<uint32_t*>(base) + code, glyph);
+        },
+        &list_base);
+}
+
+}  // namespace platform
+
+namespace font_glyphs {
+
+bool for_each(uint32_t first, uint32_t count, Visit visit, void* context) {
+    FT_Face face = platform::selected_face;
+    if (face == nullptr) return false;
 
     constexpr FT_Int32 kLoadFlags = FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO;
     // Codes without a glyph advance like the face's default (.notdef) glyph, showing nothing.
     int default_advance = 0;
-    if (FT_Load_Glyph(face, 0, kLoadFlags) == 0) default_advance = advance_pixels(face->glyph->advance.x);
-
-    // Tightly packed, most significant bit leftmost, as FreeType lays out mono rows.
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    if (FT_Load_Glyph(face, 0, kLoadFlags) == 0) default_advance = platform::advance_pixels(face->glyph->advance.x);
 
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t code = first + i;  // Latin-1: the code is the Unicode code point
-        const uint32_t list = list_base + i;
         const FT_UInt glyph_index = code <= 0xFF ? FT_Get_Char_Index(face, code) : 0;
-        if (glyph_index == 0 || FT_Load_Glyph(face, glyph_index, kLoadFlags) != 0 ||
-            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0) {
-            compile_glyph_list(list, nullptr, 0, 0, default_advance);
-            continue;
+        Glyph glyph{0, 0, 0, 0, default_advance, platform::glyph_scratch};
+        if (glyph_index != 0 && FT_Load_Glyph(face, glyph_index, kLoadFlags) == 0 &&
+            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0) {
+            const FT_GlyphSlot slot = face->glyph;
+            const FT_Bitmap& bitmap = slot->bitmap;
+            glyph.left = slot->bitmap_left;
+            glyph.top = slot->bitmap_top;
+            glyph.advance = platform::advance_pixels(slot->advance.x);
+            const int row_bytes = (int(bitmap.width) + 7) / 8;
+            // A glyph too large for the scratch buffer keeps its advance and shows nothing.
+            if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO && row_bytes * int(bitmap.rows) <= platform::kScratchBytes) {
+                glyph.width = int(bitmap.width);
+                glyph.rows = int(bitmap.rows);
+                for (int y = 0; y < glyph.rows; ++y) {
+                    // FreeType rows run top-down (pitch may be negative); GL wants them bottom-up.
+                    const uint8_t* src = bitmap.buffer + long(y) * bitmap.pitch;
+                    if (bitmap.pitch < 0) src = bitmap.buffer + long(glyph.rows - 1 - y) * -bitmap.pitch;
+                    std::memcpy(platform::glyph_scratch + (glyph.rows - 1 - y) * row_bytes, src, size_t(row_bytes));
+                }
+            }
         }
-        const FT_GlyphSlot slot = face->glyph;
-        compile_glyph_list(list, &slot->bitmap, slot->bitmap_left, slot->bitmap_top,
-                           advance_pixels(slot->advance.x));
+        visit(code, glyph, context);
     }
-
-    glPopClientAttrib();
+    return true;
 }
 
-}  // namespace platform
+}  // namespace font_glyphs
