@@ -13,8 +13,6 @@ uint32_t font_list_base;
 
 namespace {
 
-constexpr int kFontCellHeight = 92;       // pixels: a positive height is the character cell height
-constexpr uint32_t kFontCodes = 256;      // one list per character code 0..255
 constexpr uint32_t kWordStepMs = 100;     // a phrase shows one more word every 100 ms
 constexpr uint32_t kGroupLengthMs = 700;  // all words of a phrase vanish 700 ms after its start
 constexpr uint32_t kNameStartMs = 18000;  // the name caption's window, ms
@@ -89,7 +87,7 @@ static_assert(kCaptionGroupCount * 5 == kNameCaption, "four phrases of five word
 
 void init_caption_font(platform::DeviceContext dc) {
     font_list_base = glGenLists(GLsizei(kFontCodes));
-    platform::create_bold_font(dc, kFontCellHeight, "ARIAL");
+    platform::create_bold_font(dc, kFontCellHeight, kFontFace);
     platform::use_font_bitmaps(dc, 0, kFontCodes, font_list_base);
 }
 

@@ -11,6 +11,10 @@ constexpr int kCaptionLength = 8;       // bytes per text, no terminator; all of
 constexpr int kCaptionGroupCount = 4;   // phrases of five words each
 constexpr int kNameCaption = 20;        // the black name: no strokes behind it
 
+constexpr int kFontCellHeight = 92;       // pixels: a positive height is the character cell height
+constexpr uint32_t kFontCodes = 256;      // one list per character code 0..255
+constexpr const char* kFontFace = "ARIAL";
+
 struct CaptionText {
     char bytes[kCaptionLength];
 };

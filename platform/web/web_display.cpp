@@ -1,0 +1,111 @@
+// Web backend: the demo in a page. A WebGL 2 context on the page's canvas (drawn through the
+// fixed-function layer), the page's clock and keys, and the end handed back to the page. The
+// browser drives frames from requestAnimationFrame (web_main.cpp), so nothing here blocks.
+// Page main thread.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/web/web.h"
+
+namespace {
+
+// Stand-ins for the handles of a window system; only their identity matters.
+char window_token;
+char device_context_token;
+char thread_token;
+
+}  // namespace
+
+// The page's side of the backend: Module.page, handed in when the module is made.
+EM_JS(void, page_hide_cursor, (), { Module.page.hideCursor(); });
+EM_JS(int, page_escape_requested, (), { return Module.page.escapeRequested() ? 1 : 0; });
+EM_JS(void, page_start_music, (), { Module.page.startMusic(); });
+EM_JS(void, page_ended, (int code, const char* why), {
+    Module.page.ended(code, why ? UTF8ToString(why) : "");
+    // Unwinds the frame in progress; the page's frame driver knows this value and stops.
+    throw "demo-exit";
+});
+
+namespace web {
+
+[[noreturn]] void fail(const char* why) {
+    std::fprintf(stderr, "demo: %s\n", why);
+    page_ended(1, why);
+    __builtin_unreachable();
+}
+
+}  // namespace web
+
+namespace platform {
+
+// The page shows the 640 x 480 canvas scaled to the window; there is no display mode to change.
+void set_display_mode() {}
+void hide_cursor() { page_hide_cursor(); }
+WindowHandle create_window() { return reinterpret_cast<WindowHandle>(&window_token); }
+DeviceContext get_device_context(WindowHandle) { return reinterpret_cast<DeviceContext>(&device_context_token); }
+// The canvas's format is asked for with its context below.
+void set_pixel_format(DeviceContext) {}
+
+void create_gl_context(DeviceContext) {
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.majorVersion = 2;
+    attributes.minorVersion = 0;
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_TRUE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;
+    // The picture stays in the canvas after it is shown, so the next frame's fade darkens it.
+    attributes.preserveDrawingBuffer = EM_TRUE;
+    attributes.failIfMajorPerformanceCaveat = EM_FALSE;
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(web::kCanvas, &attributes);
+    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS)
+        web::fail("this browser offers no WebGL 2");
+    web::start_gl_layer();
+}
+
+// The browser shows the canvas when the frame's callback returns.
+void present(DeviceContext) {}
+
+uint32_t tick_count() { return uint32_t(uint64_t(emscripten_get_now())); }
+
+bool escape_pressed() { return page_escape_requested() != 0; }
+
+void exit_process(int code) {
+    page_ended(code, nullptr);
+    __builtin_unreachable();
+}
+
+// The one thread the demo starts is the sequencer: in the page it runs in the audio thread,
+// its rows placed at exact sample times by the page's sound engine, so starting it here only
+// tells that engine to begin the song.
+ThreadHandle create_thread(ThreadProc) {
+    page_start_music();
+    return reinterpret_cast<ThreadHandle>(&thread_token);
+}
+void set_thread_time_critical(ThreadHandle) {}
+void wait_on_thread(ThreadHandle, uint32_t) {}
+
+// The song's instrument buffers live in the sound engine of the audio thread, which renders
+// them itself; the page's module plays nothing.
+SoundDeviceHandle sound_create_device() { return nullptr; }
+void sound_set_cooperative_level(SoundDeviceHandle, WindowHandle) {}
+SoundBufferHandle sound_create_primary_buffer(SoundDeviceHandle) { return nullptr; }
+void sound_set_format(SoundBufferHandle, const WaveFormat&) {}
+SoundBufferHandle sound_create_buffer(SoundDeviceHandle, uint32_t, const WaveFormat&) { return nullptr; }
+uint8_t* sound_lock(SoundBufferHandle, uint32_t* bytes) {
+    *bytes = 0;
+    return nullptr;
+}
+void sound_unlock(SoundBufferHandle, uint8_t*, uint32_t) {}
+void sound_stop(SoundBufferHandle) {}
+void sound_set_position(SoundBufferHandle, uint32_t) {}
+void sound_set_frequency(SoundBufferHandle, uint32_t) {}
+void sound_set_volume(SoundBufferHandle, int32_t) {}
+void sound_play(SoundBufferHandle) {}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// Web backend, entry points the page calls: start-up, then one frame per animation frame (the
+// browser drives the loop; a blocking loop would freeze the page), and the test hook's frames
+// at given scene times. Page main thread.
+#include <emscripten.h>
+
+#include "platform/platform.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+platform::DeviceContext device_context;
+
+}  // namespace
+
+extern "C" {
+
+// Start-up in its fixed order (the music starts within it), then the visual clock, sampled
+// after everything else as on the desktop, and the Escape poll before the first frame.
+EMSCRIPTEN_KEEPALIVE void demo_start() {
+    device_context = start_up();
+    clock_origin = platform::tick_count();
+    if (platform::escape_pressed()) platform::exit_process(0);
+}
+
+// One frame of the live run, at the clock's scene time: what the desktop's frame loop does in
+// one turn. A hidden tab gets no frames, and the next one is where the clock says.
+EMSCRIPTEN_KEEPALIVE void demo_frame() {
+    const uint32_t t = platform::tick_count() - clock_origin;  // modulo 2^32, as on the desktop
+    if (!render_frame(t)) platform::exit_process(0);
+    platform::present(device_context);
+    if (platform::escape_pressed()) platform::exit_process(0);
+}
+
+// The frame at scene time t, whatever the clock says (the seek hook). 0 past the script's end.
+EMSCRIPTEN_KEEPALIVE int demo_render_at(uint32_t t) {
+    if (!render_frame(t)) return 0;
+    platform::present(device_context);
+    return 1;
+}
+
+}  // extern "C"

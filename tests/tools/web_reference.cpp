@@ -1,0 +1,115 @@
+// Test tool: what the native headless renderer makes of the runs the web page's test hooks
+// make, for the browser tests to compare against. Main thread only.
+//
+//   web_reference song ROWS OUT        the first ROWS sequencer rows mixed offline, 3,969
+//                                      samples a row, as raw 8-bit samples in OUT
+//   web_reference frames STEP T,T,... DIR
+//                                      frames 0, STEP, 2 STEP ... up to the last T in one pass;
+//                                      the picture after frame T as DIR/frame_T.rgba (RGBA rows
+//                                      bottom-up), and per-scene frame rates on stdout
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "music/music.h"
+#include "platform/headless/headless.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+constexpr uint32_t kRowSamples = 3969;  // 90 ms at 44,100 Hz
+
+uint8_t picture[headless::kWidth * headless::kHeight * 4];
+uint8_t row_samples[kRowSamples];
+
+// Windows of scene time whose frames the benchmark times, both ends exclusive.
+struct SceneWindow {
+    const char* name;
+    uint32_t from, to;
+    uint32_t frames;
+    double seconds;
+};
+SceneWindow scenes[] = {
+    {"particle backdrop", 1000, 7000, 0, 0},
+    {"cube swarm", 52000, 53900, 0, 0},
+    {"caption frames", 68000, 68700, 0, 0},
+    {"tube", 72200, 77900, 0, 0},
+    {"coil", 78100, 81900, 0, 0},
+};
+
+bool write_file(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool ok = std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+int song(uint32_t rows, const char* out) {
+    start_up();
+    std::vector<uint8_t> all;
+    SequencerCursor cursor{0, 0};
+    for (uint32_t r = 0; r < rows; ++r) {
+        sequencer_play_row(cursor);
+        headless::mix(row_samples, kRowSamples);
+        all.insert(all.end(), row_samples, row_samples + kRowSamples);
+    }
+    return write_file(out, all.data(), all.size()) ? 0 : 1;
+}
+
+int frames(uint32_t step, const char* list, const std::string& dir) {
+    std::vector<uint32_t> wanted;
+    for (const char* p = list; *p != '\0';) {
+        char* end = nullptr;
+        wanted.push_back(uint32_t(std::strtoul(p, &end, 10)));
+        p = *end == ',' ? end + 1 : end;
+        if (end == p && *p != '\0') return 2;
+    }
+    uint32_t last = 0;
+    for (uint32_t t : wanted) last = t > last ? t : last;
+    if (step == 0 || wanted.empty()) return 2;
+
+    const platform::DeviceContext dc = start_up();
+    using Clock = std::chrono::steady_clock;
+    const auto run_start = Clock::now();
+    uint32_t count = 0;
+    for (uint32_t t = 0; t <= last; t += step) {
+        const auto before = Clock::now();
+        if (!render_frame(t)) break;
+        platform::present(dc);
+        for (uint32_t w : wanted) {
+            if (w != t) continue;
+            headless::read_pixels(picture);
+            if (!write_file(dir + "/frame_" + std::to_string(t) + ".rgba", picture, sizeof picture)) return 1;
+        }
+        ++count;
+        bool timed = false;
+        for (SceneWindow& s : scenes) timed = timed || (t > s.from && t < s.to);
+        if (timed) {
+            headless::read_pixels(picture);  // the frame is finished before it is counted
+            const double seconds = std::chrono::duration<double>(Clock::now() - before).count();
+            for (SceneWindow& s : scenes) {
+                if (t > s.from && t < s.to) {
+                    ++s.frames;
+                    s.seconds += seconds;
+                }
+            }
+        }
+    }
+    std::printf("native frames: %u in %.2f s\n", count, std::chrono::duration<double>(Clock::now() - run_start).count());
+    for (const SceneWindow& s : scenes)
+        if (s.frames > 0) std::printf("native scene: %s: %.1f frames/s (%u frames)\n", s.name, s.frames / s.seconds, s.frames);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "song") == 0) return song(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], "frames") == 0)
+        return frames(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3], argv[4]);
+    std::fprintf(stderr, "usage: web_reference song ROWS OUT | frames STEP T,T,... DIR\n");
+    return 2;
+}
