@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/glfixed/glfixed.h"
 #include "platform/platform.h"
 #include "platform/web/web.h"
 
@@ -68,8 +69,9 @@ void create_gl_context(DeviceContext) {
     web::start_gl_layer();
 }
 
-// The browser shows the canvas when the frame's callback returns.
-void present(DeviceContext) {}
+// The browser shows the canvas when the frame's callback returns; the layer hands over what it
+// still holds first.
+void present(DeviceContext) { glfixed::flush(); }
 
 uint32_t tick_count() { return uint32_t(uint64_t(emscripten_get_now())); }
 
