@@ -6,7 +6,10 @@
 //   web_reference frames STEP T,T,... DIR
 //                                      frames 0, STEP, 2 STEP ... up to the last T in one pass;
 //                                      the picture after frame T as DIR/frame_T.rgba (RGBA rows
-//                                      bottom-up), and per-scene frame rates on stdout
+//                                      bottom-up), DIR/words_T.u8 (per pixel, 1 + the caption
+//                                      whose glyph covers it, else 0: each word drawn alone in
+//                                      white on black with texturing off, after the run), and
+//                                      per-scene frame rates on stdout
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "captions/captions.h"
 #include "music/music.h"
+#include "platform/gl.h"
 #include "platform/headless/headless.h"
 #include "runtime/runtime.h"
 
@@ -59,6 +64,26 @@ int song(uint32_t rows, const char* out) {
     return write_file(out, all.data(), all.size()) ? 0 : 1;
 }
 
+// Where the words of the captions active at t put their glyphs, on the legacy GL path: each
+// word alone, white, untextured (texture 0 has no image) over black.
+bool write_words(uint32_t t, const std::string& path) {
+    static uint8_t labels[headless::kWidth * headless::kHeight];
+    std::memset(labels, 0, sizeof labels);
+    for (int i = 0; i < kCaptionCount; ++i) {
+        if (!(caption_windows[i].start < t && t < caption_windows[i].end)) continue;
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_BLEND);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLoadIdentity();
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        draw_caption(caption_texts[i], 2 * caption_positions[i].x, 2 * caption_positions[i].y);
+        headless::read_pixels(picture);
+        for (size_t p = 0; p < sizeof labels; ++p)
+            if (picture[4 * p] == 255 && picture[4 * p + 1] == 255 && picture[4 * p + 2] == 255) labels[p] = uint8_t(i + 1);
+    }
+    return write_file(path, labels, sizeof labels);
+}
+
 int frames(uint32_t step, const char* list, const std::string& dir) {
     std::vector<uint32_t> wanted;
     for (const char* p = list; *p != '\0';) {
@@ -98,6 +123,8 @@ int frames(uint32_t step, const char* list, const std::string& dir) {
             }
         }
     }
+    for (uint32_t t : wanted)
+        if (!write_words(t, dir + "/words_" + std::to_string(t) + ".u8")) return 1;
     std::printf("native frames: %u in %.2f s\n", count, std::chrono::duration<double>(Clock::now() - run_start).count());
     for (const SceneWindow& s : scenes)
         if (s.frames > 0) std::printf("native scene: %s: %.1f frames/s (%u frames)\n", s.name, s.frames / s.seconds, s.frames);

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""The page where the browser lacks something, in headless Chromium:
+1. no AudioContext: the demo still plays its pictures, with a one-line notice, and Escape
+   still ends it with "play again";
+2. no WebGL 2: a clear message and nothing else (no buttons, no demo).
+Usage: web_page.py NATIVE_BUILD"""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import web_lib  # noqa: E402
+from web_lib import fail  # noqa: E402
+
+NO_AUDIO = "delete window.AudioContext; delete window.webkitAudioContext;"
+NO_WEBGL2 = """(() => {
+  const get = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+    return kind === 'webgl2' ? null : get.call(this, kind, ...rest);
+  };
+})();"""
+PLAY_S = 1.5  # ms of scene time past the first 200 black ms, with dots on screen
+
+
+def lit_pixels(picture):
+    return sum(1 for i in range(0, len(picture), 4) if picture[i] + picture[i + 1] + picture[i + 2] > 30)
+
+
+def without_audio(server):
+    browser = web_lib.Browser(before_load=NO_AUDIO)
+    try:
+        browser.open(server.url("?autostart"))
+        deadline = time.time() + 30
+        while not browser.js("return window.demoPage.timings.firstFrame > 0;"):
+            if time.time() > deadline or browser.driver.title in ("ended", "failed"):
+                browser.dump_console()
+                fail(f"no frame without an AudioContext (title {browser.driver.title!r})")
+            time.sleep(0.1)
+        time.sleep(PLAY_S)
+        found = browser.js("""return { notice: document.getElementById('notice').hidden ? '' :
+                                       document.getElementById('notice').textContent,
+                                       playing: window.demoPage.playing, sound: window.demoPage.sound };""")
+        lit = web_lib.page_pixels(browser)
+        print("without an AudioContext:", found, f"{lit_pixels(lit)} lit pixels")
+        if not found["playing"] or found["sound"] is not None:
+            fail("the demo does not play silently without an AudioContext")
+        if "without sound" not in found["notice"] or "\n" in found["notice"].strip():
+            fail(f"no one-line notice: {found['notice']!r}")
+        if lit_pixels(lit) < 100:
+            fail("no pictures without an AudioContext")
+        browser.screenshot("web_no_audio.png")
+        web_lib.webdriver.ActionChains(browser.driver).send_keys(web_lib.Keys.ESCAPE).perform()
+        browser.wait_title(["ended"], 10)
+        if not browser.js("return !document.getElementById('play-again').hidden;"):
+            fail('no "play again" after Escape without sound')
+    finally:
+        browser.close()
+
+
+def without_webgl2(server):
+    browser = web_lib.Browser(before_load=NO_WEBGL2)
+    try:
+        browser.open(server.url())
+        browser.wait_title(["no WebGL 2"], 20)
+        found = browser.js("""return { message: document.getElementById('message').textContent,
+            buttons: [...document.querySelectorAll('button')].filter(b => b.offsetParent !== null).length,
+            demo: window.demoPage.demo !== null };""")
+        print("without WebGL 2:", found)
+        if "WebGL 2" not in found["message"]:
+            fail(f"the message does not say what is missing: {found['message']!r}")
+        if found["buttons"] or found["demo"]:
+            fail("the page offers more than the message without WebGL 2")
+    finally:
+        browser.close()
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    server = web_lib.Server(web_lib.web_build(sys.argv[1]))
+    try:
+        without_audio(server)
+        without_webgl2(server)
+    finally:
+        server.close()
+    print("web page ok")
+
+
+if __name__ == "__main__":
+    main()
