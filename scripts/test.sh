@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the demo and runs every test: unit and headless picture tests, benchmarks' smoke runs
-# and the end-to-end runs of the real programs. Installs what is missing, starts a virtual
-# display (Xvfb, 1280x720) and a PulseAudio server with a null sink for the end-to-end tests,
-# and stops them again. Usage: scripts/test.sh [extra ctest arguments]
+# and the end-to-end runs of the real programs, the browser build's in headless Chromium.
+# Installs what is missing, starts a virtual display (Xvfb, 1280x720) and a PulseAudio server
+# with a null sink for the end-to-end tests, and stops them again.
+# Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -14,6 +15,9 @@ install_missing scripts/test-packages.txt
 build="$root/build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build"
+# The browser build, for the tests in headless Chromium (tests/e2e/web_*).
+scripts/web.sh --no-serve
+export DEMO_WEB_BUILD="$root/build-web"
 
 work=$(mktemp -d /tmp/demo-test.XXXXXX)
 cleanup() {
