@@ -2,7 +2,9 @@
 """The page where the browser lacks something, in headless Chromium:
 1. no AudioContext: the demo still plays its pictures, with a one-line notice, and Escape
    still ends it with "play again";
-2. no WebGL 2: a clear message and nothing else (no buttons, no demo).
+2. no WebGL 2: a clear message and nothing else (no buttons, no demo);
+3. fullscreen: "play fullscreen" plays in fullscreen; the page's own toggle (F) leaves it and the
+   demo plays on; leaving fullscreen any other way (the browser's Escape) ends the demo.
 Usage: web_page.py NATIVE_BUILD"""
 import os
 import sys
@@ -74,6 +76,40 @@ def without_webgl2(server):
         browser.close()
 
 
+def wait_for(browser, condition, what, timeout=10):
+    deadline = time.time() + timeout
+    while not browser.js("return " + condition + ";"):
+        if time.time() > deadline:
+            browser.dump_console()
+            fail(what)
+        time.sleep(0.05)
+
+
+def fullscreen(server):
+    browser = web_lib.Browser(before_load=NO_AUDIO)
+    try:
+        browser.open(server.url())
+        browser.driver.find_element(web_lib.By.ID, "play-fullscreen").click()
+        wait_for(browser, "document.fullscreenElement !== null && window.demoPage.timings.firstFrame > 0",
+                 '"play fullscreen" did not play in fullscreen')
+        keys = web_lib.webdriver.ActionChains(browser.driver)
+        keys.send_keys("f").perform()
+        wait_for(browser, "document.fullscreenElement === null", "F did not leave fullscreen")
+        time.sleep(0.5)
+        if not browser.js("return window.demoPage.playing;"):
+            fail("leaving fullscreen with the page's own toggle ended the demo")
+        keys.send_keys("f").perform()
+        wait_for(browser, "document.fullscreenElement !== null", "F did not enter fullscreen again")
+        # What the browser does with Escape in fullscreen: it leaves fullscreen, not through the page.
+        browser.js("document.exitFullscreen();")
+        browser.wait_title(["ended"], 10)
+        if not browser.js("return !document.getElementById('play-again').hidden;"):
+            fail('no "play again" after fullscreen was left')
+        print("fullscreen: own toggle keeps playing, leaving it otherwise ends the demo")
+    finally:
+        browser.close()
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -81,6 +117,7 @@ def main():
     try:
         without_audio(server)
         without_webgl2(server)
+        fullscreen(server)
     finally:
         server.close()
     print("web page ok")
