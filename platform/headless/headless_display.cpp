@@ -1,12 +1,20 @@
 // Headless backend: an EGL context on Mesa's surfaceless platform drawing into the offscreen
 // target, a clock the caller sets, an Escape key the caller holds, and recorded (never started)
 // threads. Runs on the one thread that drives the demo.
+//
+// DEMO_GL=layer draws through the fixed-function layer on an OpenGL ES 3 context instead of the
+// legacy GL context, as the browser build does; the picture should be the same.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/common/offscreen.h"
 #include "platform/common/process.h"
+#include "platform/glfixed/glfixed.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -21,6 +29,18 @@ void (*wait_observer)(platform::ThreadHandle, uint32_t);
 char window_token;
 char device_context_token;
 char thread_token;
+
+// Which GL the demo draws with: false for the legacy context, true for the layer.
+bool use_layer() {
+    const char* choice = std::getenv("DEMO_GL");
+    if (choice == nullptr || *choice == '\0' || std::strcmp(choice, "legacy") == 0) return false;
+    if (std::strcmp(choice, "layer") == 0) return true;
+    process::fail("DEMO_GL must be \"legacy\" or \"layer\"");
+}
+
+void* es_function(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
+// The real GL and GLU functions: the next definition after this program's own (the layer's).
+void* legacy_function(const char* name) { return dlsym(RTLD_NEXT, name); }
 
 }  // namespace
 
@@ -39,16 +59,23 @@ void create_gl_context(DeviceContext) {
     EGLDisplay display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
         process::fail("cannot open an EGL surfaceless display (is Mesa's libegl-mesa0 installed?)");
-    if (!eglBindAPI(EGL_OPENGL_API)) process::fail("EGL offers no desktop OpenGL");
-    // No attributes: a compatibility-profile context, where glBegin and glBitmap are valid.
-    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) process::fail("EGL refused an OpenGL context");
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context))
-        process::fail("EGL cannot make the context current");
+    const bool layer = use_layer();
+    if (layer) {
+        if (!eglBindAPI(EGL_OPENGL_ES_API)) process::fail("EGL offers no OpenGL ES");
+    } else if (!eglBindAPI(EGL_OPENGL_API)) {
+        process::fail("EGL offers no desktop OpenGL");
+    }
+    // Legacy: no attributes, a compatibility-profile context, where glBegin and glBitmap are valid.
+    const EGLint es3[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+    EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, layer ? es3 : nullptr);
+    if (context == EGL_NO_CONTEXT) process::fail(layer ? "EGL refused an OpenGL ES 3 context" : "EGL refused an OpenGL context");
+    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) process::fail("EGL cannot make the context current");
+    if (layer ? !glfixed::start(es_function) : !glfixed::pass_through(legacy_function))
+        process::fail(layer ? "the fixed-function layer cannot start" : "the GL library lacks a legacy function");
     if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
 }
 
-void present(DeviceContext) {}
+void present(DeviceContext) { glfixed::flush(); }
 uint32_t tick_count() { return ticks; }
 bool escape_pressed() { return escape_held; }
 

@@ -1,0 +1,41 @@
+// The fixed-function GL layer: the OpenGL 1.1 subset the demo draws with (immediate-mode quads,
+// client arrays, matrices, light 0 with colour material, object-linear texture generation,
+// luminance textures, bitmap display lists and the raster position), computed per vertex on the
+// CPU and drawn with one shader pair and one vertex buffer on an OpenGL ES 3 / WebGL 2 context.
+//
+// The layer defines the GL 1.1 entry points itself (glBegin, glEnable, glDrawArrays ...), so the
+// demo's sources compile unchanged against <GL/gl.h>. The ES functions it draws with come from a
+// table filled through the host's loader, because their names collide with the ones it defines.
+// On a host that also has a legacy GL context, the same entry points can instead pass every call
+// through to the real legacy functions: one executable then draws either way.
+//
+// Main thread only, with the context current.
+#pragma once
+
+namespace glfixed {
+
+// The host's way to find a GL function by name (eglGetProcAddress, a table of emscripten_gl*
+// functions ...); null for a name it does not know.
+using ProcLoader = void* (*)(const char* name);
+
+// The ES function names the layer loads, null-terminated: what a host's loader must know.
+extern const char* const kEsFunctionNames[];
+
+// With an OpenGL ES 3 (WebGL 2) context current: loads the ES functions, builds the shader pair,
+// the vertex buffer and the glyph atlas, and makes the GL 1.1 entry points draw through the
+// layer from now on. False, with one line on stderr saying what is missing, if it cannot.
+bool start(ProcLoader es_functions);
+
+// With a legacy (compatibility) GL context current: the GL 1.1 entry points call the real
+// functions of that name found through the loader. False, with one line on stderr, if one is
+// missing.
+bool pass_through(ProcLoader legacy_functions);
+
+// True once start() succeeded: the entry points draw through the layer.
+bool active();
+
+// Sends the primitives the layer still holds to the GPU. A host calls it when a frame is done
+// (glFlush, glFinish and glReadPixels do it too). Nothing when the layer is not active.
+void flush();
+
+}  // namespace glfixed
