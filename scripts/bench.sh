@@ -2,7 +2,8 @@
 # Benchmark report, in one run: start-up time, frames per second of each scene against the
 # empty-script frame, instrument synthesis time, offline mixing speed, capture speed, peak
 # resident memory of the live program and of the headless renderer, the demo's static data and
-# what the platform libraries allocate per frame. Calls the benchmark programs in bench/ and the
+# what the platform libraries allocate per frame; the browser version's size, start and frame
+# rates against the native renderer. Calls the benchmark programs in bench/ and the
 # test tools; prints figures and never fails on a time.
 #
 # Usage: scripts/bench.sh [seconds per scene, default 3]
@@ -18,7 +19,8 @@ install_missing scripts/test-packages.txt
 build=${DEMO_BUILD:-$root/build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build" -j2 demo demo-capture bench_startup bench_effects bench_music bench_mixer headless_run demo_shim \
-    >/dev/null
+    web_reference >/dev/null
+scripts/web.sh --no-serve >/dev/null
 
 work=$(mktemp -d /tmp/demo-bench.XXXXXX)
 cleanup() {
@@ -88,6 +90,9 @@ if grep -q "^exit code 0" "$work/live.log" 2>/dev/null; then
 else
     echo "the live run did not end normally:"; cat "$work/live.err"
 fi
+
+section "The browser version (headless Chromium, SwiftShader WebGL 2; bench/web_bench.py)"
+/usr/bin/python3 bench/web_bench.py "$build" "$root/build-web" || echo "the browser figures could not be taken"
 
 section "The demo's static data (size -A on libdemo_core.a)"
 bash tests/e2e/static_data.sh "$build" || true
