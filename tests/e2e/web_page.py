@@ -3,7 +3,9 @@
 1. no AudioContext: the demo still plays its pictures, with a one-line notice, and Escape
    still ends it with "play again";
 2. no WebGL 2: a clear message and nothing else (no buttons, no demo);
-3. fullscreen: "play fullscreen" plays in fullscreen; the page's own toggle (F) leaves it and the
+3. the end: when the clock passes 82 s (moved on by the test) the demo ends by itself, the
+   picture black and "play again" offered; "play again" starts a fresh run from 0 s;
+4. fullscreen: "play fullscreen" plays in fullscreen; the page's own toggle (F) leaves it and the
    demo plays on; leaving fullscreen any other way (the browser's Escape) ends the demo.
 Usage: web_page.py NATIVE_BUILD"""
 import os
@@ -20,6 +22,12 @@ NO_WEBGL2 = """(() => {
   HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
     return kind === 'webgl2' ? null : get.call(this, kind, ...rest);
   };
+})();"""
+# The page's clock, with an offset the test can move: the demo keeps time by performance.now().
+MOVABLE_CLOCK = """(() => {
+  const now = performance.now.bind(performance);
+  window.clockOffset = 0;
+  performance.now = () => now() + window.clockOffset;
 })();"""
 PLAY_S = 1.5  # ms of scene time past the first 200 black ms, with dots on screen
 
@@ -85,6 +93,29 @@ def wait_for(browser, condition, what, timeout=10):
         time.sleep(0.05)
 
 
+def ends_by_itself(server):
+    browser = web_lib.Browser(before_load=NO_AUDIO + MOVABLE_CLOCK)
+    try:
+        browser.open(server.url("?autostart"))
+        wait_for(browser, "window.demoPage.timings.firstFrame > 0", "the demo did not start")
+        browser.js("window.clockOffset += 81500;")  # 0.5 s before the end
+        time.sleep(0.2)
+        if browser.driver.title == "ended":
+            fail("the demo ended before its 82 s")
+        browser.wait_title(["ended"], 10)
+        if not browser.js("return !document.getElementById('play-again').hidden;"):
+            fail('no "play again" after the end of the script')
+        browser.driver.find_element(web_lib.By.ID, "play-again").click()
+        wait_for(browser, "window.demoPage.playing && window.demoPage.timings.firstFrame > 0",
+                 '"play again" did not start a new run')
+        time.sleep(PLAY_S)
+        if browser.driver.title == "ended" or lit_pixels(web_lib.page_pixels(browser)) < 100:
+            fail('"play again" did not play the demo from its start')
+        print("end: the demo ends by itself at 82 s and plays again from its start")
+    finally:
+        browser.close()
+
+
 def fullscreen(server):
     browser = web_lib.Browser(before_load=NO_AUDIO)
     try:
@@ -117,6 +148,7 @@ def main():
     try:
         without_audio(server)
         without_webgl2(server)
+        ends_by_itself(server)
         fullscreen(server)
     finally:
         server.close()
