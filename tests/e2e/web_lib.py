@@ -98,6 +98,12 @@ class Browser:
         if before_load:
             self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before_load})
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
     def open(self, url):
         self.driver.get(url)
 

@@ -37,8 +37,7 @@ def lit_pixels(picture):
 
 
 def without_audio(server):
-    browser = web_lib.Browser(before_load=NO_AUDIO)
-    try:
+    with web_lib.Browser(before_load=NO_AUDIO) as browser:
         browser.open(server.url("?autostart"))
         deadline = time.time() + 30
         while not browser.js("return window.demoPage.timings.firstFrame > 0;"):
@@ -63,13 +62,10 @@ def without_audio(server):
         browser.wait_title(["ended"], 10)
         if not browser.js("return !document.getElementById('play-again').hidden;"):
             fail('no "play again" after Escape without sound')
-    finally:
-        browser.close()
 
 
 def without_webgl2(server):
-    browser = web_lib.Browser(before_load=NO_WEBGL2)
-    try:
+    with web_lib.Browser(before_load=NO_WEBGL2) as browser:
         browser.open(server.url())
         browser.wait_title(["no WebGL 2"], 20)
         found = browser.js("""return { message: document.getElementById('message').textContent,
@@ -80,8 +76,6 @@ def without_webgl2(server):
             fail(f"the message does not say what is missing: {found['message']!r}")
         if found["buttons"] or found["demo"]:
             fail("the page offers more than the message without WebGL 2")
-    finally:
-        browser.close()
 
 
 def wait_for(browser, condition, what, timeout=10):
@@ -94,8 +88,7 @@ def wait_for(browser, condition, what, timeout=10):
 
 
 def ends_by_itself(server):
-    browser = web_lib.Browser(before_load=NO_AUDIO + MOVABLE_CLOCK)
-    try:
+    with web_lib.Browser(before_load=NO_AUDIO + MOVABLE_CLOCK) as browser:
         browser.open(server.url("?autostart"))
         wait_for(browser, "window.demoPage.timings.firstFrame > 0", "the demo did not start")
         browser.js("window.clockOffset += 81500;")  # 0.5 s before the end
@@ -112,13 +105,10 @@ def ends_by_itself(server):
         if browser.driver.title == "ended" or lit_pixels(web_lib.page_pixels(browser)) < 100:
             fail('"play again" did not play the demo from its start')
         print("end: the demo ends by itself at 82 s and plays again from its start")
-    finally:
-        browser.close()
 
 
 def fullscreen(server):
-    browser = web_lib.Browser(before_load=NO_AUDIO)
-    try:
+    with web_lib.Browser(before_load=NO_AUDIO) as browser:
         browser.open(server.url())
         browser.driver.find_element(web_lib.By.ID, "play-fullscreen").click()
         wait_for(browser, "document.fullscreenElement !== null && window.demoPage.timings.firstFrame > 0",
@@ -137,8 +127,6 @@ def fullscreen(server):
         if not browser.js("return !document.getElementById('play-again').hidden;"):
             fail('no "play again" after fullscreen was left')
         print("fullscreen: own toggle keeps playing, leaving it otherwise ends the demo")
-    finally:
-        browser.close()
 
 
 def main():
