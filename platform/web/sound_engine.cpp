@@ -108,6 +108,10 @@ __attribute__((export_name("engine_stop"))) void engine_stop() {
     mixer::reset_playback(the_mixer);
 }
 
+// The output format the page must open its audio at, and the samples of one row.
+__attribute__((export_name("engine_rate"))) uint32_t engine_rate() { return mixer::kDefaultRate; }
+__attribute__((export_name("engine_row_samples"))) uint32_t engine_row_samples() { return kRowSamples; }
+
 __attribute__((export_name("engine_max_block"))) uint32_t engine_max_block() { return kMaxBlock; }
 __attribute__((export_name("engine_bytes"))) uint8_t* engine_bytes() { return block_bytes; }
 __attribute__((export_name("engine_floats"))) float* engine_floats() { return block_floats; }

@@ -23,6 +23,12 @@ class SoundEngine {
     return new SoundEngine(instance);
   }
 
+  // The engine's output rate and the samples of one row, without making an engine.
+  static async format(bytes) {
+    const { instance } = await WebAssembly.instantiate(bytes, {});
+    return { rate: instance.exports.engine_rate(), rowSamples: instance.exports.engine_row_samples() };
+  }
+
   // 'start': the song from its first row at the next sample; 'stop': silence, buffers reset.
   command(what) {
     if (what === 'start') this.x.engine_start();
