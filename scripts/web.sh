@@ -29,7 +29,9 @@ install_missing scripts/web-packages.txt
 # folder, where node-acorn lives.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 build="$root/build-web"
-emcmake cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
+mkdir -p "$build"
+emcmake cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log"; exit 1; }
 ninja -C "$build"
 echo "Built: $(cd "$build" && du -cb index.html demo.js demo.wasm sound.wasm sound_engine.js | tail -1 | cut -f1) bytes in $build"
 [ "$serve" = 1 ] || exit 0
