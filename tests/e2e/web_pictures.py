@@ -11,6 +11,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import web_lib  # noqa: E402
 from web_lib import fail  # noqa: E402
