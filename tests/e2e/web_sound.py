@@ -5,7 +5,8 @@
 2. played live (the PulseAudio null sink as Chromium's output, recorded from its monitor), the
    song is there and the kicks of song positions 8 and 9 come every 360 ms within 3 ms, as
    tests/e2e/sound_onsets.py checks for the desktop program;
-3. Escape then ends the run: the music stops, the picture goes black, "play again" shows.
+3. Escape then ends the run: the music stops, the picture goes black, "play again" shows;
+4. where the browser has no audio worklets, a script processor plays the song instead.
 Usage: web_sound.py NATIVE_BUILD"""
 import os
 import subprocess
@@ -20,6 +21,9 @@ from web_lib import fail  # noqa: E402
 ROWS = 200
 ROW_SAMPLES = 3969
 RECORD_S = 17  # positions 8 and 9 end 14.4 s into the song; start-up comes first
+FALLBACK_S = 4   # of the song through the script processor
+MIN_RMS = 20.0   # of 128, as the desktop sound check asks; the song's first seconds have about 60
+NO_WORKLET = "delete BaseAudioContext.prototype.audioWorklet;"
 
 
 def offline_rows(browser, server, native_build, folder):
@@ -48,25 +52,30 @@ def raise_audio_service():
         subprocess.run(["chrt", "-r", "-a", "-p", "5", pid], capture_output=True)
 
 
-def live_run(browser, server, folder):
-    raw = os.path.join(folder, "web_sound_live.u8")
-    with open(raw, "wb") as out:
+def record(browser, url, path, seconds, timeout):
+    """Opens url and records the null sink's monitor until `seconds` of sound are in `path`."""
+    with open(path, "wb") as out:
         recorder = subprocess.Popen(["parec", "-d", "nul.monitor", "--format=u8", "--channels=1", "--rate=44100", "--raw"],
                                     stdout=out)
         try:
-            browser.open(server.url("?autostart"))
+            browser.open(url)
             deadline = time.time() + 20
             while not browser.js("return window.demoPage.playing;") and time.time() < deadline:
                 time.sleep(0.05)
             raise_audio_service()  # the page's audio output exists once the demo plays
-            deadline = time.time() + RECORD_S + 40
-            while os.path.getsize(raw) < RECORD_S * 44100 and time.time() < deadline:
+            deadline = time.time() + timeout
+            while os.path.getsize(path) < seconds * 44100 and time.time() < deadline:
                 if browser.driver.title in ("ended", "failed"):
                     break
                 time.sleep(0.2)
         finally:
             recorder.terminate()
             recorder.wait()
+
+
+def live_run(browser, server, folder):
+    raw = os.path.join(folder, "web_sound_live.u8")
+    record(browser, server.url("?autostart"), raw, RECORD_S, RECORD_S + 40)
     title = browser.driver.title
     if title != "demo":
         browser.dump_console()
@@ -102,6 +111,22 @@ def escape_ends_it(browser):
     browser.screenshot("web_after_escape.png")
 
 
+def script_processor(server, folder):
+    raw = os.path.join(folder, "web_sound_fallback.u8")
+    with web_lib.Browser(before_load=NO_WORKLET) as browser:
+        record(browser, server.url("?autostart"), raw, FALLBACK_S, FALLBACK_S + 30)
+        worklet = browser.js("return 'audioWorklet' in window.demoPage.sound.context;")
+    samples = [b - 128 for b in web_lib.read_file(raw)]
+    head = next((i for i, v in enumerate(samples) if v != 0), len(samples))
+    song = samples[head:]
+    rms = (sum(v * v for v in song) / max(1, len(song))) ** 0.5
+    print(f"script processor: {len(samples) / 44100:.1f} s recorded, RMS after the first sound {rms:.1f} of 128")
+    if worklet:
+        fail("the page still had an audio worklet")
+    if rms < MIN_RMS:
+        fail(f"no song through the script processor (RMS {rms:.1f})")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -115,6 +140,7 @@ def main():
             fail("no PULSE_SERVER: the live part needs the test command's null sink")
         live_run(browser, server, folder)
         escape_ends_it(browser)
+        script_processor(server, folder)
     finally:
         browser.close()
         server.close()
