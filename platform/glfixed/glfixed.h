@@ -9,6 +9,17 @@
 // On a host that also has a legacy GL context, the same entry points can instead pass every call
 // through to the real legacy functions: one executable then draws either way.
 //
+// What it does as OpenGL 1.1 defines: GL_QUADS (split as Mesa's legacy path splits them) and
+// GL_TRIANGLES, immediate or from client vertex and normal arrays (three floats); the modelview
+// and projection stacks; light 0 (directional) with the global ambient light, colour material on
+// ambient and diffuse, normals not normalised, alpha from the colour; object-linear S and T;
+// texturing by the bound texture with modulate, as if off while that texture is incomplete; the
+// raster position transformed and clipped as a vertex, with the colour and texture coordinates
+// latched there for every fragment of its bitmaps; display lists of bitmaps and glCallLists.
+// What it leaves out: every other primitive, eye-linear and sphere generation, R and Q
+// generation, other lights, materials, fog, mipmaps, glBitmap outside a display list, and any
+// call other than glBitmap inside one (those run at once). See tables.h for the entry points.
+//
 // Main thread only, with the context current.
 #pragma once
 

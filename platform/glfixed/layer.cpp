@@ -16,7 +16,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Sizes. Every store is static; what does not fit is dropped, never overrun.
 
-constexpr int kBatchVertices = 65536;           // the tube, the largest primitive, has 26,404
+constexpr int kBatchVertices = 32768;           // the tube, the largest primitive, has 26,404
 constexpr int kBatchIndices = kBatchVertices / 4 * 6;
 constexpr int kModelviewDepth = 32;             // GL 1.1 guarantees at least 32
 constexpr int kProjectionDepth = 2;             // and at least 2
@@ -27,6 +27,7 @@ constexpr int kAtlasWidth = 2048;               // glyph atlas, one byte per bit
 constexpr int kAtlasHeight = 1024;
 constexpr int kMaxBitmapBytes = 256 * 256;      // one bitmap's bits as bytes, for the upload
 constexpr GLenum kGlyphUnit = GL_TEXTURE1;      // the demo's textures stay on unit 0
+constexpr GLuint kTrackedTextures = 4096;       // names whose completeness is known; others count as complete
 
 // ---------------------------------------------------------------------------------------------
 // Matrices: column-major 4 x 4, as GL stores them.
@@ -74,6 +75,11 @@ bool lighting;
 bool light0;
 bool colour_material;
 bool texturing;
+// GL 1.1 textures nothing with a texture that has no image (or wants mipmaps it lacks), where ES
+// would sample black: which names are complete, and the one bound.
+bool texture_has_image[kTrackedTextures];
+bool texture_filter_unmipmapped[kTrackedTextures];  // false: the default filter, which wants mipmaps
+GLuint bound_texture;
 bool generate_s;
 bool generate_t;
 GLint gen_mode_s = GL_EYE_LINEAR;
@@ -229,9 +235,17 @@ bool compile(GLuint shader, const char* source, const char* what) {
 // ---------------------------------------------------------------------------------------------
 // The batch and the GPU.
 
+// Only level 0 is ever uploaded (no mipmaps are built), so a texture is complete when it has that
+// image and a filter that wants no more.
+bool bound_texture_complete() {
+    if (bound_texture >= kTrackedTextures) return true;
+    return texture_has_image[bound_texture] && texture_filter_unmipmapped[bound_texture];
+}
+
 void flush_batch() {
     if (batch_index_count > 0) {
-        es.Uniform1i(textured_uniform, texturing ? 1 : 0);  // a change of it flushes first
+        // Everything this depends on flushes before it changes.
+        es.Uniform1i(textured_uniform, texturing && bound_texture_complete() ? 1 : 0);
         es.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch_vertex_count * sizeof(Vertex)), batch, GL_STREAM_DRAW);
         es.BufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(batch_index_count * sizeof(GLuint)), batch_indices,
                       GL_STREAM_DRAW);
@@ -678,6 +692,7 @@ void GLAPIENTRY glTexGenfv(GLenum coord, GLenum pname, const GLfloat* params) {
 
 void GLAPIENTRY glBindTexture(GLenum target, GLuint texture) {
     flush_batch();
+    if (target == GL_TEXTURE_2D) bound_texture = texture;
     es.BindTexture(target, texture);
 }
 
@@ -688,11 +703,14 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internal_format, 
     // component counts (1 to 4) name the same ones. Luminance samples as (L, L, L, 1), so
     // modulation multiplies the colour by L and keeps its alpha, as in GL.
     (void)internal_format;
+    if (target == GL_TEXTURE_2D && level == 0 && bound_texture < kTrackedTextures) texture_has_image[bound_texture] = true;
     es.TexImage2D(target, level, GLint(format), width, height, border, format, type, pixels);
 }
 
 void GLAPIENTRY glTexParameteri(GLenum target, GLenum pname, GLint param) {
     flush_batch();
+    if (target == GL_TEXTURE_2D && pname == GL_TEXTURE_MIN_FILTER && bound_texture < kTrackedTextures)
+        texture_filter_unmipmapped[bound_texture] = param == GL_NEAREST || param == GL_LINEAR;
     es.TexParameteri(target, pname, param);
 }
 
