@@ -41,6 +41,9 @@ section "Start-up (headless; bench/bench_startup)"
 section "Frames per second per scene, ratio to the empty-script frame (bench/bench_effects, ${seconds} s each)"
 "$build/bench/bench_effects" "$seconds"
 
+section "The same on the fixed-function GL layer (DEMO_GL=layer: OpenGL ES 3 on llvmpipe, as the browser draws)"
+DEMO_GL=layer "$build/bench/bench_effects" "$seconds"
+
 section "Instrument synthesis (bench/bench_music)"
 "$build/bench/bench_music" | tail -3
 
