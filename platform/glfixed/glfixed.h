@@ -15,10 +15,12 @@
 // ambient and diffuse, normals not normalised, alpha from the colour; object-linear S and T;
 // texturing by the bound texture with modulate, as if off while that texture is incomplete; the
 // raster position transformed and clipped as a vertex, with the colour and texture coordinates
-// latched there for every fragment of its bitmaps; display lists of bitmaps and glCallLists.
+// latched there for every fragment of its bitmaps; display lists of bitmaps and glCallLists;
+// glPushAttrib and glPopAttrib of the enable switches.
 // What it leaves out: every other primitive, eye-linear and sphere generation, R and Q
-// generation, other lights, materials, fog, mipmaps, glBitmap outside a display list, and any
-// call other than glBitmap inside one (those run at once). See tables.h for the entry points.
+// generation, other lights, materials, fog, mipmaps, other attribute groups, glBitmap outside a
+// display list, and any call other than glBitmap inside one (left out of the list). See
+// tables.h for the entry points.
 //
 // Main thread only, with the context current.
 #pragma once

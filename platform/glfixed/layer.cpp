@@ -21,6 +21,7 @@ constexpr int kBatchIndices = kBatchVertices / 4 * 6;
 constexpr int kModelviewDepth = 32;             // GL 1.1 guarantees at least 32
 constexpr int kProjectionDepth = 2;             // and at least 2
 constexpr int kClientAttribDepth = 16;
+constexpr int kAttribDepth = 16;
 constexpr GLuint kMaxLists = 4096;              // display-list names
 constexpr int kMaxBitmaps = 4096;               // bitmaps held by all lists together
 constexpr int kAtlasWidth = 2048;               // glyph atlas, one byte per bitmap bit
@@ -82,6 +83,8 @@ bool texture_filter_unmipmapped[kTrackedTextures];  // false: the default filter
 GLuint bound_texture;
 bool generate_s;
 bool generate_t;
+bool blending;    // these two live in ES too; kept here for glPushAttrib
+bool depth_test;
 GLint gen_mode_s = GL_EYE_LINEAR;
 GLint gen_mode_t = GL_EYE_LINEAR;
 Vec4 plane_s = {{1, 0, 0, 0}};
@@ -110,6 +113,14 @@ struct Raster {
     Vec4 colour = {{1, 1, 1, 1}};
     Vec4 texcoord = {{0, 0, 0, 1}};
 } raster;
+
+// The switches glPushAttrib(GL_ENABLE_BIT) saves.
+struct Enables {
+    bool lighting, light0, colour_material, texturing, generate_s, generate_t, blending, depth_test;
+};
+Enables attrib_stack[kAttribDepth];
+GLbitfield attrib_stack_mask[kAttribDepth];
+int attrib_top;
 
 // Client pixel-store state that bitmaps are read with.
 struct Unpack {
@@ -480,6 +491,11 @@ void draw_bitmap(const Bitmap& b) {
     raster.y += b.ymove;
 }
 
+// Inside glNewList(GL_COMPILE) a call that GL would compile into the list is left out: a list
+// holds its bitmaps only. (Glyph lists may hold state changes around the bitmap, which change
+// nothing for a bitmap here: it takes the raster position's colour and coordinates.)
+bool compiling_only() { return compiling != 0 && compile_mode == GL_COMPILE; }
+
 void call_list(GLuint name) {
     if (name == 0 || name >= kMaxLists) return;
     const List& list = lists[name];
@@ -492,11 +508,13 @@ void call_list(GLuint name) {
 namespace entry {
 
 void GLAPIENTRY glBegin(GLenum mode) {
+    if (compiling_only()) return;
     inside_begin = true;
     begin_polygons(polygon_size_of(mode));
 }
 
 void GLAPIENTRY glEnd() {
+    if (compiling_only()) return;
     // An incomplete last polygon is dropped, as GL drops it.
     batch_vertex_count = polygon_first;
     polygon_size = 0;
@@ -504,18 +522,29 @@ void GLAPIENTRY glEnd() {
 }
 
 void GLAPIENTRY glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (compiling_only()) return;
     if (inside_begin) add_vertex(x, y, z, current_normal);
 }
 
 void GLAPIENTRY glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (compiling_only()) return;
     current_normal[0] = x, current_normal[1] = y, current_normal[2] = z;
 }
 
-void GLAPIENTRY glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { current_colour = {{r, g, b, a}}; }
+void GLAPIENTRY glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    if (compiling_only()) return;
+    current_colour = {{r, g, b, a}};
+}
 
-void GLAPIENTRY glTexCoord2f(GLfloat s, GLfloat t) { current_texcoord = {{s, t, 0.0f, 1.0f}}; }
+void GLAPIENTRY glTexCoord2f(GLfloat s, GLfloat t) {
+    if (compiling_only()) return;
+    current_texcoord = {{s, t, 0.0f, 1.0f}};
+}
 
-void GLAPIENTRY glTexCoord4fv(const GLfloat* v) { current_texcoord = {{v[0], v[1], v[2], v[3]}}; }
+void GLAPIENTRY glTexCoord4fv(const GLfloat* v) {
+    if (compiling_only()) return;
+    current_texcoord = {{v[0], v[1], v[2], v[3]}};
+}
 
 void set_capability(GLenum cap, bool on) {
     switch (cap) {
@@ -530,6 +559,8 @@ void set_capability(GLenum cap, bool on) {
             break;
         case GL_BLEND:
         case GL_DEPTH_TEST:
+            (cap == GL_BLEND ? blending : depth_test) = on;
+            [[fallthrough]];
         case GL_CULL_FACE:
         case GL_SCISSOR_TEST:
         case GL_DITHER:
@@ -541,8 +572,35 @@ void set_capability(GLenum cap, bool on) {
     }
 }
 
-void GLAPIENTRY glEnable(GLenum cap) { set_capability(cap, true); }
-void GLAPIENTRY glDisable(GLenum cap) { set_capability(cap, false); }
+void GLAPIENTRY glEnable(GLenum cap) {
+    if (!compiling_only()) set_capability(cap, true);
+}
+void GLAPIENTRY glDisable(GLenum cap) {
+    if (!compiling_only()) set_capability(cap, false);
+}
+
+// Only the enable switches are kept (GL_ENABLE_BIT); other groups are not part of this layer.
+void GLAPIENTRY glPushAttrib(GLbitfield mask) {
+    if (compiling_only() || attrib_top == kAttribDepth) return;
+    attrib_stack[attrib_top] = {lighting, light0, colour_material, texturing, generate_s, generate_t, blending, depth_test};
+    attrib_stack_mask[attrib_top] = mask;
+    ++attrib_top;
+}
+
+void GLAPIENTRY glPopAttrib() {
+    if (compiling_only() || attrib_top == 0) return;
+    --attrib_top;
+    if ((attrib_stack_mask[attrib_top] & GL_ENABLE_BIT) == 0) return;
+    const Enables& e = attrib_stack[attrib_top];
+    set_capability(GL_LIGHTING, e.lighting);
+    set_capability(GL_LIGHT0, e.light0);
+    set_capability(GL_COLOR_MATERIAL, e.colour_material);
+    set_capability(GL_TEXTURE_2D, e.texturing);
+    set_capability(GL_TEXTURE_GEN_S, e.generate_s);
+    set_capability(GL_TEXTURE_GEN_T, e.generate_t);
+    set_capability(GL_BLEND, e.blending);
+    set_capability(GL_DEPTH_TEST, e.depth_test);
+}
 
 void GLAPIENTRY glEnableClientState(GLenum array) {
     if (array == GL_VERTEX_ARRAY) vertex_array = true;
@@ -567,6 +625,7 @@ void GLAPIENTRY glNormalPointer(GLenum type, GLsizei stride, const GLvoid* point
 }
 
 void GLAPIENTRY glDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    if (compiling_only()) return;
     if (inside_begin || !vertex_array || vertex_pointer == nullptr || first < 0 || count <= 0) return;
     const auto* vertices = reinterpret_cast<const char*>(vertex_pointer);
     const auto* normals = reinterpret_cast<const char*>(normal_pointer);
@@ -582,14 +641,19 @@ void GLAPIENTRY glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     polygon_size = 0;
 }
 
-void GLAPIENTRY glMatrixMode(GLenum mode) { matrix_mode = mode == GL_PROJECTION ? GL_PROJECTION : GL_MODELVIEW; }
+void GLAPIENTRY glMatrixMode(GLenum mode) {
+    if (compiling_only()) return;
+    matrix_mode = mode == GL_PROJECTION ? GL_PROJECTION : GL_MODELVIEW;
+}
 
 void GLAPIENTRY glLoadIdentity() {
+    if (compiling_only()) return;
     current_matrix() = kIdentity;
     matrix_changed();
 }
 
 void GLAPIENTRY glPushMatrix() {
+    if (compiling_only()) return;
     if (matrix_mode == GL_PROJECTION) {
         if (projection_top + 1 < kProjectionDepth) projection_stack[projection_top + 1] = projection(), ++projection_top;
     } else if (modelview_top + 1 < kModelviewDepth) {
@@ -599,6 +663,7 @@ void GLAPIENTRY glPushMatrix() {
 }
 
 void GLAPIENTRY glPopMatrix() {
+    if (compiling_only()) return;
     if (matrix_mode == GL_PROJECTION) {
         if (projection_top > 0) --projection_top;
     } else if (modelview_top > 0) {
@@ -608,12 +673,14 @@ void GLAPIENTRY glPopMatrix() {
 }
 
 void GLAPIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
+    if (compiling_only()) return;
     float* m = current_matrix().m;
     for (int r = 0; r < 4; ++r) m[12 + r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     matrix_changed();
 }
 
 void GLAPIENTRY glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
+    if (compiling_only()) return;
     const double radians = double(angle) * 3.14159265358979323846 / 180.0;
     const float s = float(std::sin(radians));
     const float c = float(std::cos(radians));
@@ -646,6 +713,7 @@ void GLAPIENTRY glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
 }
 
 void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble z_near, GLdouble z_far) {
+    if (compiling_only()) return;
     // Worked out in double and stored in single precision, as glMultMatrixd does.
     const double half = fovy / 2.0 * 3.14159265358979323846 / 180.0;
     const double depth = z_far - z_near;
@@ -663,6 +731,7 @@ void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble z_near, 
 }
 
 void GLAPIENTRY glLightfv(GLenum light, GLenum pname, const GLfloat* params) {
+    if (compiling_only()) return;
     if (light != GL_LIGHT0) return;
     if (pname == GL_DIFFUSE) light0_diffuse = {{params[0], params[1], params[2], params[3]}};
     if (pname == GL_AMBIENT) light0_ambient = {{params[0], params[1], params[2], params[3]}};
@@ -678,12 +747,14 @@ void GLAPIENTRY glLightfv(GLenum light, GLenum pname, const GLfloat* params) {
 }
 
 void GLAPIENTRY glTexGeni(GLenum coord, GLenum pname, GLint param) {
+    if (compiling_only()) return;
     if (pname != GL_TEXTURE_GEN_MODE) return;
     if (coord == GL_S) gen_mode_s = param;
     if (coord == GL_T) gen_mode_t = param;
 }
 
 void GLAPIENTRY glTexGenfv(GLenum coord, GLenum pname, const GLfloat* params) {
+    if (compiling_only()) return;
     if (pname != GL_OBJECT_PLANE) return;
     const Vec4 plane = {{params[0], params[1], params[2], params[3]}};
     if (coord == GL_S) plane_s = plane;
@@ -691,6 +762,7 @@ void GLAPIENTRY glTexGenfv(GLenum coord, GLenum pname, const GLfloat* params) {
 }
 
 void GLAPIENTRY glBindTexture(GLenum target, GLuint texture) {
+    if (compiling_only()) return;
     flush_batch();
     if (target == GL_TEXTURE_2D) bound_texture = texture;
     es.BindTexture(target, texture);
@@ -698,6 +770,7 @@ void GLAPIENTRY glBindTexture(GLenum target, GLuint texture) {
 
 void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internal_format, GLsizei width, GLsizei height,
                              GLint border, GLenum format, GLenum type, const GLvoid* pixels) {
+    if (compiling_only()) return;
     flush_batch();
     // ES takes the unsized formats only with the internal format equal to the format; GL 1.1's
     // component counts (1 to 4) name the same ones. Luminance samples as (L, L, L, 1), so
@@ -708,6 +781,7 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internal_format, 
 }
 
 void GLAPIENTRY glTexParameteri(GLenum target, GLenum pname, GLint param) {
+    if (compiling_only()) return;
     flush_batch();
     if (target == GL_TEXTURE_2D && pname == GL_TEXTURE_MIN_FILTER && bound_texture < kTrackedTextures)
         texture_filter_unmipmapped[bound_texture] = param == GL_NEAREST || param == GL_LINEAR;
@@ -715,16 +789,19 @@ void GLAPIENTRY glTexParameteri(GLenum target, GLenum pname, GLint param) {
 }
 
 void GLAPIENTRY glBlendFunc(GLenum sfactor, GLenum dfactor) {
+    if (compiling_only()) return;
     flush_batch();
     es.BlendFunc(sfactor, dfactor);
 }
 
 void GLAPIENTRY glClear(GLbitfield mask) {
+    if (compiling_only()) return;
     flush_batch();
     es.Clear(mask);
 }
 
 void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    if (compiling_only()) return;
     flush_batch();
     viewport[0] = x, viewport[1] = y, viewport[2] = width, viewport[3] = height;
     es.Viewport(x, y, width, height);
@@ -760,11 +837,18 @@ void GLAPIENTRY glBitmap(GLsizei width, GLsizei height, GLfloat xorig, GLfloat y
     if (compile_mode == GL_COMPILE_AND_EXECUTE) draw_bitmap(b);
 }
 
-void GLAPIENTRY glListBase(GLuint base) { list_base = base; }
+void GLAPIENTRY glListBase(GLuint base) {
+    if (compiling_only()) return;
+    list_base = base;
+}
 
-void GLAPIENTRY glCallList(GLuint list) { call_list(list); }
+void GLAPIENTRY glCallList(GLuint list) {
+    if (compiling_only()) return;
+    call_list(list);
+}
 
 void GLAPIENTRY glCallLists(GLsizei n, GLenum type, const GLvoid* names) {
+    if (compiling_only()) return;
     for (GLsizei i = 0; i < n; ++i) {
         GLuint offset = 0;
         switch (type) {
@@ -781,6 +865,7 @@ void GLAPIENTRY glCallLists(GLsizei n, GLenum type, const GLvoid* names) {
 }
 
 void GLAPIENTRY glRasterPos2f(GLfloat x, GLfloat y) {
+    if (compiling_only()) return;
     float clip[4];
     shade(x, y, 0.0f, current_normal, clip, raster.colour.v, raster.texcoord);
     const float w = clip[3];

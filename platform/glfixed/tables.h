@@ -19,6 +19,8 @@
     X(void, glTexCoord4fv, (const GLfloat* v), (v))                                                      \
     X(void, glEnable, (GLenum cap), (cap))                                                               \
     X(void, glDisable, (GLenum cap), (cap))                                                              \
+    X(void, glPushAttrib, (GLbitfield mask), (mask))                                                     \
+    X(void, glPopAttrib, (), ())                                                                         \
     X(void, glEnableClientState, (GLenum array), (array))                                                \
     X(void, glDisableClientState, (GLenum array), (array))                                               \
     X(void, glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* pointer),           \
