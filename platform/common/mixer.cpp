@@ -179,6 +179,11 @@ bool post(Mixer& m, int voice, Op op, int32_t argument, int64_t stamp) {
     return true;
 }
 
+void post_now(Mixer& m, int voice, Op op, int32_t argument) {
+    if (queue_full(m)) apply_pending(m);
+    post(m, voice, op, argument, m.clock);
+}
+
 void render(Mixer& m, uint8_t* out, uint32_t samples, const StampMap& map) {
     const int64_t block_start = m.clock;
     const int64_t block_end = block_start + samples;

@@ -88,6 +88,10 @@ void set_output_rate(Mixer& m, uint32_t output_rate);
 bool post(Mixer& m, int voice, Op op, int32_t argument, int64_t stamp);
 // Producer: true when no room is left for another call.
 bool queue_full(const Mixer& m);
+// A producer that is also the consumer (an offline or in-thread mix): queues the call at the
+// current clock, so the next render applies it at its first sample. A full queue is applied
+// first: its calls would have taken effect at that same sample anyway.
+void post_now(Mixer& m, int voice, Op op, int32_t argument);
 
 // Consumer: renders the next `samples` output samples. A queued call whose mapped sample falls
 // inside the block takes effect exactly there; one mapped before the block takes effect at its

@@ -21,13 +21,8 @@ bool open_device() { return device_available; }
 
 void change_output_rate(mixer::Mixer& m, uint32_t hz) { mixer::set_output_rate(m, hz); }
 
-// Queues a buffer call at the current sound clock; the next mix applies it at its first sample.
-void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) {
-    // The caller is also the consumer, so a full queue can simply be applied now: the calls
-    // would have taken effect at the same sample anyway.
-    if (mixer::queue_full(m)) mixer::apply_pending(m);
-    mixer::post(m, voice, op, argument, m.clock);
-}
+// The caller is also the mix's consumer: a call takes effect at the next mix's first sample.
+void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) { mixer::post_now(m, voice, op, argument); }
 
 void note_call(Call call, int voice, int32_t argument) {
     if (log_size < headless::kSoundLogCapacity) log_entries[log_size++] = {call, int8_t(voice), argument};

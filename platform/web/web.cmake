@@ -35,6 +35,7 @@ file(GLOB GL_LAYER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/glfixe
 add_executable(demo
   ${WEB_DIR}/web_display.cpp ${WEB_DIR}/web_font.cpp ${WEB_DIR}/web_main.cpp ${WEB_DIR}/web_gl_layer.cpp
   ${CMAKE_SOURCE_DIR}/platform/common/font_lists.cpp ${CMAKE_BINARY_DIR}/baked_font.cpp
+  ${CMAKE_SOURCE_DIR}/platform/common/sound_buffers.cpp ${CMAKE_SOURCE_DIR}/platform/common/mixer.cpp
   ${GL_LAYER_SOURCES})
 target_compile_options(demo PRIVATE ${DEMO_WARNINGS} ${WEB_OPT})
 target_link_libraries(demo PRIVATE demo_core)
@@ -44,7 +45,8 @@ target_link_options(demo PRIVATE ${WEB_OPT}
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sINITIAL_MEMORY=16777216 -sEXIT_RUNTIME=0)
 
 # The song engine: exports only, instantiated by the page's audio worklet from its bytes.
-add_executable(sound ${WEB_DIR}/sound_engine.cpp ${CMAKE_SOURCE_DIR}/platform/common/mixer.cpp)
+add_executable(sound ${WEB_DIR}/sound_engine.cpp ${CMAKE_SOURCE_DIR}/platform/common/mixer.cpp
+  ${CMAKE_SOURCE_DIR}/platform/common/sound_buffers.cpp)
 set_target_properties(sound PROPERTIES SUFFIX ".wasm")
 target_compile_options(sound PRIVATE ${DEMO_WARNINGS} -O2)
 target_link_libraries(sound PRIVATE demo_core)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/common/sound_buffers.h"
 #include "platform/glfixed/glfixed.h"
 #include "platform/platform.h"
 #include "platform/web/web.h"
@@ -92,22 +93,15 @@ ThreadHandle create_thread(ThreadProc) {
 void set_thread_time_critical(ThreadHandle) {}
 void wait_on_thread(ThreadHandle, uint32_t) {}
 
-// The song's instrument buffers live in the sound engine of the audio thread, which renders
-// them itself; the page's module plays nothing.
-SoundDeviceHandle sound_create_device() { return nullptr; }
-void sound_set_cooperative_level(SoundDeviceHandle, WindowHandle) {}
-SoundBufferHandle sound_create_primary_buffer(SoundDeviceHandle) { return nullptr; }
-void sound_set_format(SoundBufferHandle, const WaveFormat&) {}
-SoundBufferHandle sound_create_buffer(SoundDeviceHandle, uint32_t, const WaveFormat&) { return nullptr; }
-uint8_t* sound_lock(SoundBufferHandle, uint32_t* bytes) {
-    *bytes = 0;
-    return nullptr;
-}
-void sound_unlock(SoundBufferHandle, uint8_t*, uint32_t) {}
-void sound_stop(SoundBufferHandle) {}
-void sound_set_position(SoundBufferHandle, uint32_t) {}
-void sound_set_frequency(SoundBufferHandle, uint32_t) {}
-void sound_set_volume(SoundBufferHandle, int32_t) {}
-void sound_play(SoundBufferHandle) {}
-
 }  // namespace platform
+
+// The song's instrument buffers live in the sound engine of the audio thread, which renders them
+// itself: the page's module has no sound device, and the demo's start-up skips them.
+namespace sound_buffers {
+
+bool open_device() { return false; }
+void change_output_rate(mixer::Mixer&, uint32_t) {}
+void queue(mixer::Mixer&, int, mixer::Op, int32_t) {}
+void note_call(Call, int, int32_t) {}
+
+}  // namespace sound_buffers

@@ -27,9 +27,7 @@
 
 namespace {
 
-constexpr uint32_t kRowSamples = 3969;  // 90 ms at 44,100 Hz
-
-uint8_t picture[headless::kWidth * headless::kHeight * 4];
+uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 uint8_t row_samples[kRowSamples];
 
 // Windows of scene time whose frames the benchmark times, both ends exclusive.
@@ -69,7 +67,7 @@ int song(uint32_t rows, const char* out) {
 // Where the words of the captions active at t put their glyphs, on the legacy GL path: each
 // word alone, white, untextured (texture 0 has no image) over black.
 bool write_words(uint32_t t, const std::string& path) {
-    static uint8_t labels[headless::kWidth * headless::kHeight];
+    static uint8_t labels[platform::kPictureWidth * platform::kPictureHeight];
     std::memset(labels, 0, sizeof labels);
     for (int i = 0; i < kCaptionCount; ++i) {
         if (!(caption_windows[i].start < t && t < caption_windows[i].end)) continue;
