@@ -167,7 +167,7 @@ struct Vertex {
     float position[4];  // clip coordinates
     float colour[4];    // after lighting, clamped
     float texcoord[2];
-    float glyph[2];     // texel of the glyph atlas for a bitmap fragment; negative otherwise
+    float glyph[2];     // texel of the glyph atlas for a bitmap fragment
 };
 
 Vertex batch[kBatchVertices];
@@ -180,6 +180,8 @@ bool inside_begin;
 
 GLuint program;
 GLint textured_uniform;
+GLint bitmaps_uniform;
+bool batch_bitmaps;  // what the batch holds: bitmaps, or primitives (never both)
 GLuint vertex_buffer;
 GLuint index_buffer;
 GLuint glyph_atlas;
@@ -193,7 +195,7 @@ const char* const kVertexShader = R"(#version 300 es
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 texcoord;
-layout(location = 3) in vec2 glyph;
+layout(location = 3) in vec2 glyph;  // bitmaps only
 out vec4 smooth_colour;
 out vec2 smooth_texcoord;
 flat out vec4 raster_colour;
@@ -214,6 +216,7 @@ precision highp float;
 uniform sampler2D picture_texture;
 uniform sampler2D glyph_atlas;
 uniform bool textured;
+uniform bool bitmaps;  // the batch is bitmaps only, or none
 in vec4 smooth_colour;
 in vec2 smooth_texcoord;
 flat in vec4 raster_colour;
@@ -221,12 +224,11 @@ flat in vec2 raster_texcoord;
 in vec2 glyph_texel;
 out vec4 fragment;
 void main() {
-    bool bitmap = glyph_texel.x >= 0.0;
-    vec4 colour = bitmap ? raster_colour : smooth_colour;
+    vec4 colour = bitmaps ? raster_colour : smooth_colour;
     // Sampled before any discard, so the derivatives stay defined; a bitmap's coordinates are
     // constant, which makes it the magnification filter at the raster position, as in GL.
-    vec4 texel = texture(picture_texture, bitmap ? raster_texcoord : smooth_texcoord);
-    if (bitmap && texelFetch(glyph_atlas, ivec2(glyph_texel), 0).r < 0.5) discard;
+    vec4 texel = texture(picture_texture, bitmaps ? raster_texcoord : smooth_texcoord);
+    if (bitmaps && texelFetch(glyph_atlas, ivec2(glyph_texel), 0).r < 0.5) discard;
     fragment = textured ? colour * texel : colour;
 }
 )";
@@ -257,6 +259,7 @@ void flush_batch() {
     if (batch_index_count > 0) {
         // Everything this depends on flushes before it changes.
         es.Uniform1i(textured_uniform, texturing && bound_texture_complete() ? 1 : 0);
+        es.Uniform1i(bitmaps_uniform, batch_bitmaps ? 1 : 0);
         es.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch_vertex_count * sizeof(Vertex)), batch, GL_STREAM_DRAW);
         es.BufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(batch_index_count * sizeof(GLuint)), batch_indices,
                       GL_STREAM_DRAW);
@@ -272,7 +275,13 @@ void flush_batch() {
 int polygon_size;   // 3 or 4; 0: vertices are dropped (a primitive the layer does not draw)
 int polygon_first;  // first vertex of the incomplete polygon
 
-void begin_polygons(int size) {
+// A batch holds bitmaps or primitives, never both, so the fragment stage does the work of only
+// one of them (llvmpipe and SwiftShader run both sides of a branch that varies per fragment).
+void begin_polygons(int size, bool bitmaps) {
+    if (bitmaps != batch_bitmaps) {
+        flush_batch();
+        batch_bitmaps = bitmaps;
+    }
     polygon_size = size;
     polygon_first = batch_vertex_count;
 }
@@ -395,7 +404,7 @@ void add_vertex(float x, float y, float z, const float* normal) {
     const float q = texcoord.v[3] != 0.0f ? texcoord.v[3] : 1.0f;
     out.texcoord[0] = texcoord.v[0] / q;
     out.texcoord[1] = texcoord.v[1] / q;
-    out.glyph[0] = out.glyph[1] = -1.0f;
+    out.glyph[0] = out.glyph[1] = 0.0f;  // read for bitmaps only
     vertex_done();
 }
 
@@ -470,7 +479,7 @@ void draw_bitmap(const Bitmap& b) {
         const float corners[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
         const float z = raster.z * 2.0f - 1.0f;
         const float q = raster.texcoord.v[3] != 0.0f ? raster.texcoord.v[3] : 1.0f;
-        begin_polygons(4);
+        begin_polygons(4, true);
         for (const auto& corner : corners) {
             Vertex& out = next_vertex();
             const float dx = corner[0] * float(b.width), dy = corner[1] * float(b.height);
@@ -510,7 +519,7 @@ namespace entry {
 void GLAPIENTRY glBegin(GLenum mode) {
     if (compiling_only()) return;
     inside_begin = true;
-    begin_polygons(polygon_size_of(mode));
+    begin_polygons(polygon_size_of(mode), false);
 }
 
 void GLAPIENTRY glEnd() {
@@ -630,7 +639,7 @@ void GLAPIENTRY glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     const auto* vertices = reinterpret_cast<const char*>(vertex_pointer);
     const auto* normals = reinterpret_cast<const char*>(normal_pointer);
     const bool per_vertex_normal = normal_array && normal_pointer != nullptr;
-    begin_polygons(polygon_size_of(mode));
+    begin_polygons(polygon_size_of(mode), false);
     for (GLsizei i = first; i < first + count; ++i) {
         const auto* v = reinterpret_cast<const float*>(vertices + long(i) * vertex_stride);
         const float* n = per_vertex_normal ? reinterpret_cast<const float*>(normals + long(i) * normal_stride)
@@ -982,6 +991,7 @@ bool layer_start(const Es3& functions) {
     es.Uniform1i(es.GetUniformLocation(program, "picture_texture"), 0);
     es.Uniform1i(es.GetUniformLocation(program, "glyph_atlas"), 1);
     textured_uniform = es.GetUniformLocation(program, "textured");
+    bitmaps_uniform = es.GetUniformLocation(program, "bitmaps");
 
     GLuint vertex_array_object = 0;
     es.GenVertexArrays(1, &vertex_array_object);
