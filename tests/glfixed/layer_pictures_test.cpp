@@ -4,14 +4,13 @@
 // Outside the words at least 99 % of the pixels must lie within 8 levels per channel. Inside
 // the words (at the glyph pixels legacy GL draws) each word must be the one shade OpenGL 1.1
 // gives a bitmap: the caption colour times the noise texel, filtered bilinearly, at the raster
-// position's texture coordinates, worked out here from the texture's recipe.
+// position's texture coordinates, worked out from the texture's definition (caption_frames).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +33,7 @@ constexpr uint32_t kWordFrame = 8150;    // "i", "become" and "a bad" with the s
 constexpr double kMatchShare = 0.99;     // of the pixels outside the words
 constexpr int kTolerance = 8;            // levels per channel
 constexpr double kShadeTolerance = 2.0;  // levels: the GPU's filter weights are coarser than exact
-constexpr int kPixels = test_support::kWidth * test_support::kHeight;
+constexpr int kPixels = test_support::kPictureWidth * test_support::kPictureHeight;
 
 std::filesystem::path output_folder() {
     const char* dir = std::getenv("DEMO_TEST_ARTIFACTS");
@@ -81,54 +80,11 @@ bool finished(pid_t pid, const std::filesystem::path& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The demo's generator, from its description: state * 214013 + 2531011, bits 10 to 24.
-struct Rand {
-    uint32_t state = 0;
-    int operator()() {
-        state = state * 214013u + 2531011u;
-        return int((state >> 10) & 0x7FFF);
-    }
-};
-
-// The noise texture from its recipe: texel k is half of texel k - 1 plus a random 0..127, texel 0
-// stays 0; the generator starts at 0 for it. Rows of 256.
-std::vector<int> noise_texture() {
-    std::vector<int> texels(256 * 256, 0);
-    Rand rand;
-    for (size_t k = 1; k < texels.size(); ++k) texels[k] = (texels[k - 1] >> 1) + (rand() >> 8);
-    return texels;
-}
-
-// The t of the strokes' last vertex: they restart the generator and take three values a vertex,
-// the first of them the vertex's t; the words take it while T generation is off.
-float last_stroke_t() {
-    Rand rand;
-    float t = 0.0f;
-    for (int v = 0; v < 128; ++v) {
-        t = float(rand()) * (1.0f / 32768.0f);
-        rand();
-        rand();
-    }
-    return t;
-}
-
-// GL_LINEAR with repeat wrapping, exact.
-double bilinear(const std::vector<int>& texels, double s, double t) {
-    const double u = s * 256 - 0.5, v = t * 256 - 0.5;
-    const double i0 = std::floor(u), j0 = std::floor(v), a = u - i0, b = v - j0;
-    auto texel = [&](double i, double j) {
-        const int x = ((int(i) % 256) + 256) % 256, y = ((int(j) % 256) + 256) % 256;
-        return double(texels[size_t(y) * 256 + size_t(x)]);
-    };
-    return (1 - a) * (1 - b) * texel(i0, j0) + a * (1 - b) * texel(i0 + 1, j0) + (1 - a) * b * texel(i0, j0 + 1) +
-           a * b * texel(i0 + 1, j0 + 1);
-}
-
-// The level of a white word's pixels: s = 0.1 X at the raster position, X in single precision
-// from the position byte as the caption pass computes it, (2x / 640 - 0.6) x 3.
-double white_word_level(const std::vector<int>& texels, int x_byte, float t) {
+// The level of a white word's pixels: the noise texel at s = 0.1 X of the raster position, X in
+// single precision from the position byte as the caption pass computes it, (2x / 640 - 0.6) x 3.
+double white_word_level(int x_byte, double t) {
     const float x = (float(2 * x_byte) * 0.0015625f - 0.6f) * 3.0f;
-    return bilinear(texels, double(0.1f * x), double(t));
+    return caption_frames::noise_bilinear(double(0.1f * x), t);
 }
 
 }  // namespace
@@ -142,7 +98,6 @@ TEST(LayerPictures, MatchLegacyGlAfterTheSameFrames) {
     ASSERT_TRUE(legacy_ok) << "legacy GL run failed";
     ASSERT_TRUE(layer_ok) << "layer run failed";
 
-    const std::vector<int> texels = noise_texture();
     for (uint32_t t : kTimes) {
         const std::string name = std::to_string(t);
         const std::string legacy = read_file(legacy_dir / ("frame_" + name + ".rgba"));
@@ -172,13 +127,13 @@ TEST(LayerPictures, MatchLegacyGlAfterTheSameFrames) {
         if (t != kWordFrame) continue;
 
         // The words: the strokes were drawn first (captions 0 to 19 are active), so t is theirs.
-        const float stroke_t = last_stroke_t();
+        const double stroke_t = caption_frames::last_stroke_t();
         int words_checked = 0;
         for (int i = 0; i < 21; ++i) {
             const caption_frames::Caption& c = caption_frames::kCaptions[i];
             if (!(c.start < t && t < c.end) || c.word[0] == '\0') continue;
             ASSERT_FALSE(c.black) << "the name is not due at " << t;
-            const double expected = white_word_level(texels, c.x, stroke_t);
+            const double expected = white_word_level(c.x, stroke_t);
             int count = 0, low = 255, high = 0;
             double sum = 0;
             for (int p = 0; p < kPixels; ++p) {

@@ -31,8 +31,8 @@ struct Count {
 Count count_colours() {
     const uint8_t* p = test_support::read_picture();
     Count c;
-    for (int y = 0; y < test_support::kHeight; ++y)
-        for (int x = 0; x < test_support::kWidth; ++x) {
+    for (int y = 0; y < test_support::kPictureHeight; ++y)
+        for (int x = 0; x < test_support::kPictureWidth; ++x) {
             const test_support::Rgb px = test_support::pixel_at(p, x, y);
             if (px.r == 0 && px.g == 0 && px.b == 0) continue;
             if (px.r == 255 && px.g == 0 && px.b == 0) ++c.red;
