@@ -95,8 +95,20 @@ class Browser:
         self.driver.set_script_timeout(120)
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                     {"width": WIDTH, "height": HEIGHT, "deviceScaleFactor": 1, "mobile": False})
+        self.wait_for_webgl2()
         if before_load:
             self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": before_load})
+
+    def wait_for_webgl2(self, timeout=30):
+        """On a loaded machine SwiftShader's GPU process can come up too late for the first
+        context; the pages under test should meet a browser whose WebGL 2 is running."""
+        deadline = time.time() + timeout
+        while True:
+            ok = self.driver.execute_script(
+                "return !!document.createElement('canvas').getContext('webgl2');")
+            if ok or time.time() > deadline:
+                return ok
+            time.sleep(0.5)
 
     def __enter__(self):
         return self
