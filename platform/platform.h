@@ -1,10 +1,10 @@
 // What the demo needs of its host, in the demo's own words.
 //
-// Every backend (platform/sdl2, platform/headless, platform/win32) implements this whole list;
-// the executable picks one at link time. What backends share lives in platform/common (the
-// sound calls on the software mixer, for one, with a few hooks each backend supplies). Each
-// declaration says which thread calls it. Nothing here allocates on behalf of the demo after
-// start-up.
+// Every backend (platform/sdl2, platform/headless, platform/win32, platform/web) implements this
+// whole list; the executable picks one at link time. What backends share lives in
+// platform/common (the sound calls on the software mixer, for one, with a few hooks each backend
+// supplies). Each declaration says which thread calls it. Nothing here allocates on behalf of
+// the demo after start-up.
 #pragma once
 
 #include <cstdint>
