@@ -1,7 +1,8 @@
 // The fixed-function GL layer: the OpenGL 1.1 subset the demo draws with (immediate-mode quads,
 // client arrays, matrices, light 0 with colour material, object-linear texture generation,
 // luminance textures, bitmap display lists and the raster position), computed per vertex on the
-// CPU and drawn with one shader pair and one vertex buffer on an OpenGL ES 3 / WebGL 2 context.
+// CPU and drawn with one shader pair (its fragment shader built four ways: bitmaps or primitives,
+// textured or not) and one vertex buffer on an OpenGL ES 3 / WebGL 2 context.
 //
 // The layer defines the GL 1.1 entry points itself (glBegin, glEnable, glDrawArrays ...), so the
 // demo's sources compile unchanged against <GL/gl.h>. The ES functions it draws with come from a

@@ -178,9 +178,10 @@ int batch_index_count;
 // The primitive between glBegin and glEnd.
 bool inside_begin;
 
-GLuint program;
-GLint textured_uniform;
-GLint bitmaps_uniform;
+// The fragment shader made four ways: (bitmaps or primitives) x (textured or not). A shader that
+// chose at run time would run slower on every fragment (llvmpipe by some 70 %).
+GLuint programs[4];
+GLuint program_in_use;
 bool batch_bitmaps;  // what the batch holds: bitmaps, or primitives (never both)
 GLuint vertex_buffer;
 GLuint index_buffer;
@@ -191,7 +192,9 @@ GLuint glyph_atlas;
 // texture and, for bitmap fragments, keeps the raster position's colour and texture coordinates
 // (flat) and drops the fragments of the bitmap's zero bits.
 
-const char* const kVertexShader = R"(#version 300 es
+const char* const kVersion = "#version 300 es\n";
+
+const char* const kVertexShader = R"(
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 texcoord;
@@ -211,12 +214,11 @@ void main() {
 }
 )";
 
-const char* const kFragmentShader = R"(#version 300 es
+// Compiled with BITMAPS and TEXTURED defined to 0 or 1.
+const char* const kFragmentShader = R"(
 precision highp float;
 uniform sampler2D picture_texture;
 uniform sampler2D glyph_atlas;
-uniform bool textured;
-uniform bool bitmaps;  // the batch is bitmaps only, or none
 in vec4 smooth_colour;
 in vec2 smooth_texcoord;
 flat in vec4 raster_colour;
@@ -224,17 +226,25 @@ flat in vec2 raster_texcoord;
 in vec2 glyph_texel;
 out vec4 fragment;
 void main() {
-    vec4 colour = bitmaps ? raster_colour : smooth_colour;
-    // Sampled before any discard, so the derivatives stay defined; a bitmap's coordinates are
-    // constant, which makes it the magnification filter at the raster position, as in GL.
-    vec4 texel = texture(picture_texture, bitmaps ? raster_texcoord : smooth_texcoord);
-    if (bitmaps && texelFetch(glyph_atlas, ivec2(glyph_texel), 0).r < 0.5) discard;
-    fragment = textured ? colour * texel : colour;
+#if BITMAPS
+    if (texelFetch(glyph_atlas, ivec2(glyph_texel), 0).r < 0.5) discard;
+#if TEXTURED
+    // Constant coordinates have no footprint: GL takes the magnification filter, as level 0 does.
+    fragment = raster_colour * textureLod(picture_texture, raster_texcoord, 0.0);
+#else
+    fragment = raster_colour;
+#endif
+#elif TEXTURED
+    fragment = smooth_colour * texture(picture_texture, smooth_texcoord);
+#else
+    fragment = smooth_colour;
+#endif
 }
 )";
 
-bool compile(GLuint shader, const char* source, const char* what) {
-    es.ShaderSource(shader, 1, &source, nullptr);
+bool compile(GLuint shader, const char* defines, const char* source, const char* what) {
+    const char* const parts[] = {kVersion, defines, source};
+    es.ShaderSource(shader, 3, parts, nullptr);
     es.CompileShader(shader);
     GLint ok = GL_FALSE;
     es.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -258,8 +268,9 @@ bool bound_texture_complete() {
 void flush_batch() {
     if (batch_index_count > 0) {
         // Everything this depends on flushes before it changes.
-        es.Uniform1i(textured_uniform, texturing && bound_texture_complete() ? 1 : 0);
-        es.Uniform1i(bitmaps_uniform, batch_bitmaps ? 1 : 0);
+        const GLuint program = programs[(batch_bitmaps ? 2 : 0) + (texturing && bound_texture_complete() ? 1 : 0)];
+        if (program != program_in_use) es.UseProgram(program);
+        program_in_use = program;
         es.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch_vertex_count * sizeof(Vertex)), batch, GL_STREAM_DRAW);
         es.BufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(batch_index_count * sizeof(GLuint)), batch_indices,
                       GL_STREAM_DRAW);
@@ -972,26 +983,31 @@ const Gl11 kLayerEntries = {
 bool layer_start(const Es3& functions) {
     es = functions;
     const GLuint vertex_shader = es.CreateShader(GL_VERTEX_SHADER);
-    const GLuint fragment_shader = es.CreateShader(GL_FRAGMENT_SHADER);
-    if (!compile(vertex_shader, kVertexShader, "vertex") || !compile(fragment_shader, kFragmentShader, "fragment"))
-        return false;
-    program = es.CreateProgram();
-    es.AttachShader(program, vertex_shader);
-    es.AttachShader(program, fragment_shader);
-    es.LinkProgram(program);
-    GLint linked = GL_FALSE;
-    es.GetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        static char log[1024];
-        es.GetProgramInfoLog(program, sizeof log, nullptr, log);
-        std::fprintf(stderr, "demo: the layer's shaders do not link: %s\n", log);
-        return false;
+    if (!compile(vertex_shader, "", kVertexShader, "vertex")) return false;
+    const char* const kinds[4] = {
+        "#define BITMAPS 0\n#define TEXTURED 0\n", "#define BITMAPS 0\n#define TEXTURED 1\n",
+        "#define BITMAPS 1\n#define TEXTURED 0\n", "#define BITMAPS 1\n#define TEXTURED 1\n"};
+    for (int k = 0; k < 4; ++k) {
+        const GLuint fragment_shader = es.CreateShader(GL_FRAGMENT_SHADER);
+        if (!compile(fragment_shader, kinds[k], kFragmentShader, "fragment")) return false;
+        const GLuint program = es.CreateProgram();
+        es.AttachShader(program, vertex_shader);
+        es.AttachShader(program, fragment_shader);
+        es.LinkProgram(program);
+        GLint linked = GL_FALSE;
+        es.GetProgramiv(program, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) {
+            static char log[1024];
+            es.GetProgramInfoLog(program, sizeof log, nullptr, log);
+            std::fprintf(stderr, "demo: the layer's shaders do not link: %s\n", log);
+            return false;
+        }
+        es.UseProgram(program);
+        es.Uniform1i(es.GetUniformLocation(program, "picture_texture"), 0);
+        es.Uniform1i(es.GetUniformLocation(program, "glyph_atlas"), 1);
+        programs[k] = program;
     }
-    es.UseProgram(program);
-    es.Uniform1i(es.GetUniformLocation(program, "picture_texture"), 0);
-    es.Uniform1i(es.GetUniformLocation(program, "glyph_atlas"), 1);
-    textured_uniform = es.GetUniformLocation(program, "textured");
-    bitmaps_uniform = es.GetUniformLocation(program, "bitmaps");
+    program_in_use = programs[3];
 
     GLuint vertex_array_object = 0;
     es.GenVertexArrays(1, &vertex_array_object);
