@@ -76,7 +76,7 @@ std::string read_file(const std::filesystem::path& path) {
 bool finished(pid_t pid, const std::filesystem::path& folder) {
     int status = 0;
     if (pid <= 0 || waitpid(pid, &status, 0) != pid) return false;
-    std::printf("%s", read_file(folder / "run.log").c_str());
+    std::printf("%s:\n%s", folder.filename().c_str(), read_file(folder / "run.log").c_str());
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
