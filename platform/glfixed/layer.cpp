@@ -91,8 +91,10 @@ Vec4 plane_s = {{1, 0, 0, 0}};
 Vec4 plane_t = {{0, 1, 0, 0}};
 
 const Vec4 kGlobalAmbient = {{0.2f, 0.2f, 0.2f, 1.0f}};
-const Vec4 kMaterialAmbient = {{0.2f, 0.2f, 0.2f, 1.0f}};  // used while colour material is off
-const Vec4 kMaterialDiffuse = {{0.8f, 0.8f, 0.8f, 1.0f}};
+// Colour material copies the current colour into both while it is on; they keep the last one
+// when it goes off.
+Vec4 material_ambient = {{0.2f, 0.2f, 0.2f, 1.0f}};
+Vec4 material_diffuse = {{0.8f, 0.8f, 0.8f, 1.0f}};
 Vec4 light0_ambient = {{0, 0, 0, 1}};
 Vec4 light0_diffuse = {{1, 1, 1, 1}};
 float light0_direction[3] = {0, 0, 1};  // unit vector towards the light, eye space
@@ -380,8 +382,8 @@ void shade(float x, float y, float z, const float* normal, float* position, floa
 
     const Vec4& c = current_colour;
     if (lighting) {
-        const Vec4& ambient = colour_material ? c : kMaterialAmbient;
-        const Vec4& diffuse = colour_material ? c : kMaterialDiffuse;
+        const Vec4& ambient = colour_material ? c : material_ambient;
+        const Vec4& diffuse = colour_material ? c : material_diffuse;
         float lit[3];
         for (int k = 0; k < 3; ++k) lit[k] = ambient.v[k] * kGlobalAmbient.v[k];
         if (light0) {
@@ -570,7 +572,11 @@ void set_capability(GLenum cap, bool on) {
     switch (cap) {
         case GL_LIGHTING: lighting = on; break;
         case GL_LIGHT0: light0 = on; break;
-        case GL_COLOR_MATERIAL: colour_material = on; break;
+        case GL_COLOR_MATERIAL:
+            // Leaving colour material keeps the colour it last tracked as the material.
+            if (colour_material && !on) material_ambient = material_diffuse = current_colour;
+            colour_material = on;
+            break;
         case GL_TEXTURE_GEN_S: generate_s = on; break;
         case GL_TEXTURE_GEN_T: generate_t = on; break;
         case GL_TEXTURE_2D:
