@@ -72,3 +72,11 @@ build_variant() {
         { cat "$4"; fail "cannot configure $2"; }
     ninja -C "$2" -j2 "$5" >>"$4" 2>&1 || { tail -40 "$4"; fail "cannot build $2"; }
 }
+
+# frames_after LOG WALL_MS: how many frames the shim's frame log shows presented after that
+# moment of the wall clock (now_ms); the demo polls its keys after every frame, so this counts
+# what it drew after a key or request reached the display whatever the machine's load.
+frames_after() {
+    awk -v at="$2" '$1 == "frame" { for (i = 2; i < NF; i += 2) if ($i == "wall" && $(i + 1) > at) n++ }
+        END { print n + 0 }' "$1"
+}

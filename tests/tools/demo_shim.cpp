@@ -10,7 +10,9 @@
 //                            swap: a slow machine at 1000/M frames per second.
 //   DEMO_SHIM_LOG=path       one line per presented frame: scene time (ticks since the frame
 //                            loop's origin), raw ticks, real ms since the origin, and a digest of the
-//                            640 x 480 picture read back just before the swap; then an exit line
+//                            640 x 480 picture read back just before the swap, and the wall
+//                            clock in ms (for scripts that time their own actions against the
+//                            frames); then an exit line
 //                            with the exit code, the frame count, the peak resident memory and
 //                            the times from the process start (the shim's loading) to the visual
 //                            clock's origin and to the first swap.
@@ -59,6 +61,13 @@ int64_t now_ns() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Milliseconds of the wall clock, the one `date +%s%N` reads in the test scripts.
+double wall_ms() {
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 void write_all(int fd, const char* text, size_t n) {
@@ -387,7 +396,8 @@ void log_frame() {
         ++lit;
         if (r == g && g == b) ++grey;
     }
-    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u\n", scene_ms(), last_call.tick, real_ms(), lit, grey);
+    print(log_fd, "frame t %u raw %u real %.1f lit %u grey %u wall %.1f\n", scene_ms(), last_call.tick, real_ms(), lit,
+          grey, wall_ms());
 }
 
 [[noreturn]] void finish(ExitFunction real, int code) {
@@ -399,10 +409,10 @@ void log_frame() {
     if (log_fd >= 0) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        print(log_fd, "exit code %d t %u real %.1f frames %llu maxrss_kb %ld clock_ms %.1f first_frame_ms %.1f\n", code,
-              scene_ms(), real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss,
+        print(log_fd, "exit code %d t %u real %.1f frames %llu maxrss_kb %ld clock_ms %.1f first_frame_ms %.1f wall %.1f\n",
+              code, scene_ms(), real_ms(), static_cast<unsigned long long>(frames), usage.ru_maxrss,
               origin_known ? double(origin.ns - loaded_ns) / 1e6 : -1.0,
-              first_swap_ns != 0 ? double(first_swap_ns - loaded_ns) / 1e6 : -1.0);
+              first_swap_ns != 0 ? double(first_swap_ns - loaded_ns) / 1e6 : -1.0, wall_ms());
         close(log_fd);
         log_fd = -1;
     }
