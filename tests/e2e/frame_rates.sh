@@ -29,7 +29,9 @@ for run in uncapped 10fps; do
 done
 [ "$fast_rc" = 0 ] || { echo "uncapped run: exit code $fast_rc"; status=1; }
 [ "$slow_rc" = 0 ] || { echo "10 fps run: exit code $slow_rc"; status=1; }
-python3 "$here/frame_log.py" "$dir/frames_uncapped.log" --name uncapped --wrap --min-fps 12 || status=1
+# Not paced: more frames than the paced run beside it, whatever the machine's load leaves it.
+python3 "$here/frame_log.py" "$dir/frames_uncapped.log" --name uncapped --wrap \
+    --more-frames-than "$dir/frames_10fps.log" || status=1
 python3 "$here/frame_log.py" "$dir/frames_10fps.log" --name "10 fps" --min-fps 5 --max-fps 10.5 || status=1
 
 census=$dir/census_live.txt
