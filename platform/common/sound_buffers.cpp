@@ -37,6 +37,11 @@ mixer::Mixer& the_mixer() {
 
 int voice_of(platform::SoundBufferHandle b) { return b != nullptr ? b->voice : -1; }
 
+void forget_buffers() {
+    mixer_ready = false;
+    for (platform::SoundBuffer& b : buffer_records) b.voice = -1;
+}
+
 }  // namespace sound_buffers
 
 namespace platform {

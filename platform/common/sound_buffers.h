@@ -24,6 +24,9 @@ enum class Call : uint8_t {
 mixer::Mixer& the_mixer();
 // The mixer voice of a secondary buffer; -1 for the primary buffer or none.
 int voice_of(platform::SoundBufferHandle buffer);
+// Main thread, with nothing mixing: every buffer forgotten (handles given out before do nothing
+// from now on) and the mixer empty again at the default rate, as a fresh process finds them.
+void forget_buffers();
 
 // ---------------------------------------------------------------------------------------------
 // Hooks each such backend implements.

@@ -27,6 +27,31 @@ platform::ThreadProc started_thread();
 void set_wait_observer(void (*observer)(platform::ThreadHandle thread, uint32_t ms));
 
 // ---------------------------------------------------------------------------------------------
+// Display, thread and clock calls, as the demo made them, for tests of the start-up order. The
+// first sound call (sound_create_device) is recorded here too, to place the sound set-up.
+
+enum class PlatformOp : uint8_t {
+    set_display_mode, hide_cursor, create_window, get_device_context, sound_create_device,
+    create_thread, set_thread_time_critical, set_pixel_format, create_gl_context, tick_count,
+    escape_pressed, present,
+};
+
+constexpr uint32_t kPlatformLogCapacity = 64;
+
+// Calls made since the last reset (the log stops growing when full).
+uint32_t platform_log_size();
+const PlatformOp* platform_log();
+// From now on every recorded call, once recorded, is passed to this (null: nobody). The
+// observer sees the demo's state at that point of start-up; one that throws ends the caller.
+void set_call_observer(void (*observer)(PlatformOp op));
+
+// The backend's own state back to how a fresh process finds it, so that tests sharing one
+// process each start clean: clock 0, Escape released, no thread or observers, no calls
+// recorded, a sound device available with no buffers (the next one created is number 0) and an
+// empty sound log. The GL context and its picture are kept.
+void reset();
+
+// ---------------------------------------------------------------------------------------------
 // Sound calls, as the demo made them, for tests that check the sequencer's exact calls.
 
 using SoundOp = sound_buffers::Call;

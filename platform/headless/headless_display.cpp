@@ -16,6 +16,7 @@
 #include "platform/common/process.h"
 #include "platform/glfixed/glfixed.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/headless_sound.h"
 #include "platform/platform.h"
 
 namespace {
@@ -24,6 +25,9 @@ uint32_t ticks;
 bool escape_held;
 platform::ThreadProc thread_proc;
 void (*wait_observer)(platform::ThreadHandle, uint32_t);
+headless::PlatformOp platform_calls[headless::kPlatformLogCapacity];
+uint32_t platform_call_count;
+void (*call_observer)(headless::PlatformOp);
 
 // Stand-ins for the handles of a real window system; only their identity matters.
 char window_token;
@@ -42,15 +46,24 @@ void* es_function(const char* name) { return reinterpret_cast<void*>(eglGetProcA
 // The real GL and GLU functions: the next definition after this program's own (the layer's).
 void* legacy_function(const char* name) { return dlsym(RTLD_NEXT, name); }
 
+using headless::PlatformOp;
+using headless::record_platform_call;
+
 }  // namespace
 
 namespace platform {
 
-void set_display_mode() {}
-void hide_cursor() {}
-WindowHandle create_window() { return reinterpret_cast<WindowHandle>(&window_token); }
-DeviceContext get_device_context(WindowHandle) { return reinterpret_cast<DeviceContext>(&device_context_token); }
-void set_pixel_format(DeviceContext) {}
+void set_display_mode() { record_platform_call(PlatformOp::set_display_mode); }
+void hide_cursor() { record_platform_call(PlatformOp::hide_cursor); }
+WindowHandle create_window() {
+    record_platform_call(PlatformOp::create_window);
+    return reinterpret_cast<WindowHandle>(&window_token);
+}
+DeviceContext get_device_context(WindowHandle) {
+    record_platform_call(PlatformOp::get_device_context);
+    return reinterpret_cast<DeviceContext>(&device_context_token);
+}
+void set_pixel_format(DeviceContext) { record_platform_call(PlatformOp::set_pixel_format); }
 
 void create_gl_context(DeviceContext) {
     auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -73,19 +86,34 @@ void create_gl_context(DeviceContext) {
     if (layer ? !glfixed::start(es_function) : !glfixed::pass_through(legacy_function))
         process::fail(layer ? "the fixed-function layer cannot start" : "the GL library lacks a legacy function");
     if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
+    // Recorded once the context is current, so an observer may already look into GL.
+    record_platform_call(PlatformOp::create_gl_context);
 }
 
-void present(DeviceContext) { glfixed::flush(); }
-uint32_t tick_count() { return ticks; }
-bool escape_pressed() { return escape_held; }
+void present(DeviceContext) {
+    record_platform_call(PlatformOp::present);
+    glfixed::flush();
+}
+uint32_t tick_count() {
+    record_platform_call(PlatformOp::tick_count);
+    return ticks;
+}
+bool escape_pressed() {
+    record_platform_call(PlatformOp::escape_pressed);
+    return escape_held;
+}
 
 void exit_process(int code) { process::exit_now(code); }
 
 ThreadHandle create_thread(ThreadProc proc) {
     thread_proc = proc;
+    record_platform_call(PlatformOp::create_thread);
     return reinterpret_cast<ThreadHandle>(&thread_token);
 }
-void set_thread_time_critical(ThreadHandle) {}
+void set_thread_time_critical(ThreadHandle thread) {
+    // Only a request for the thread the demo started counts as one.
+    if (thread == reinterpret_cast<ThreadHandle>(&thread_token)) record_platform_call(PlatformOp::set_thread_time_critical);
+}
 void wait_on_thread(ThreadHandle thread, uint32_t ms) {
     if (wait_observer != nullptr) wait_observer(thread, ms);
 }
@@ -99,6 +127,25 @@ void set_escape(bool held) { escape_held = held; }
 void read_pixels(uint8_t* rgba) { offscreen::read(rgba); }
 platform::ThreadProc started_thread() { return thread_proc; }
 void set_wait_observer(void (*observer)(platform::ThreadHandle, uint32_t)) { wait_observer = observer; }
+
+uint32_t platform_log_size() { return platform_call_count; }
+const PlatformOp* platform_log() { return platform_calls; }
+void set_call_observer(void (*observer)(PlatformOp)) { call_observer = observer; }
+
+void record_platform_call(PlatformOp op) {
+    if (platform_call_count < kPlatformLogCapacity) platform_calls[platform_call_count++] = op;
+    if (call_observer != nullptr) call_observer(op);
+}
+
+void reset() {
+    ticks = 0;
+    escape_held = false;
+    thread_proc = nullptr;
+    wait_observer = nullptr;
+    platform_call_count = 0;
+    call_observer = nullptr;
+    forget_sound_set_up();
+}
 
 void fill_picture(uint8_t r, uint8_t g, uint8_t b) {
     // Through glClear so no render state of the demo's is touched except the clear colour,

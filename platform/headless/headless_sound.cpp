@@ -25,6 +25,8 @@ void change_output_rate(mixer::Mixer& m, uint32_t hz) { mixer::set_output_rate(m
 void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) { mixer::post_now(m, voice, op, argument); }
 
 void note_call(Call call, int voice, int32_t argument) {
+    // The device's opening also places the sound set-up among the start-up calls.
+    if (call == Call::create_device) headless::record_platform_call(headless::PlatformOp::sound_create_device);
     if (log_size < headless::kSoundLogCapacity) log_entries[log_size++] = {call, int8_t(voice), argument};
 }
 
@@ -43,5 +45,11 @@ void mix(uint8_t* out, uint32_t samples) {
 
 void reset_sound() { mixer::reset_playback(sound_buffers::the_mixer()); }
 uint32_t late_sound_calls() { return sound_buffers::the_mixer().late.load(std::memory_order_relaxed); }
+
+void forget_sound_set_up() {
+    log_size = 0;
+    device_available = true;
+    sound_buffers::forget_buffers();
+}
 
 }  // namespace headless

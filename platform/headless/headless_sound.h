@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/headless/headless.h"
+
 namespace headless {
 
 // Every sound buffer back to its state after set-up (stopped, first sample, format rate, full
@@ -11,5 +13,9 @@ namespace headless {
 void reset_sound();
 // Calls that reached the mixer after the sample they were meant for (none expected offline).
 uint32_t late_sound_calls();
+// The sound half of reset(): no device set up, no buffers, an empty log, a device available.
+void forget_sound_set_up();
+// Adds a call to the platform call log (headless.h) and tells its observer.
+void record_platform_call(PlatformOp op);
 
 }  // namespace headless

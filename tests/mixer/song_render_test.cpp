@@ -38,7 +38,8 @@ std::string artifact(const char* name) {
 
 class SongRender : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
+        headless::reset();
         init_audio(nullptr);
         build_pitch_table();
     }

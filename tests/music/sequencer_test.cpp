@@ -1,6 +1,6 @@
-// Sound set-up and the sequencer, on the calls the headless backend records. Each test runs in a
-// process of its own (ctest), so the buffers are numbered 0..8 in creation order, which is
-// instrument order.
+// Sound set-up and the sequencer, on the calls the headless backend records. Each test starts
+// from a reset backend, so the buffers are numbered 0..8 in creation order, which is instrument
+// order, whether the tests share one process or not.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -56,9 +56,15 @@ std::string note_off(int buffer) {
 // Position 0, row 0: channels 0, 1, 2 and 4; 3, 5, 6 and 7 have no pattern.
 const std::string kFirstRow = note(0, 16388, 0) + note(1, 16388, 0) + note(2, 14600, -700) + note(3, 5162, 0);
 
+class Audio : public testing::Test {
+protected:
+    void SetUp() override { headless::reset(); }
+};
+
 class Sequencer : public testing::Test {
 protected:
     void SetUp() override {
+        headless::reset();
         init_audio(platform::create_window());
         build_pitch_table();
         headless::sound_log_clear();
@@ -77,7 +83,7 @@ protected:
 
 }  // namespace
 
-TEST(Audio, SetUpCallsInOrderWithTheRowLengths) {
+TEST_F(Audio, SetUpCallsInOrderWithTheRowLengths) {
     init_audio(platform::create_window());
     std::string expected = "create_device\ncooperative_level\ncreate_primary\nset_format\n";
     for (int i = 0; i < kInstrumentCount; ++i) {
@@ -88,7 +94,7 @@ TEST(Audio, SetUpCallsInOrderWithTheRowLengths) {
     for (platform::SoundBufferHandle buffer : instrument_buffers) EXPECT_NE(buffer, nullptr);
 }
 
-TEST(Audio, NoDeviceStartsSilentlyAndTheSongMakesNoCalls) {
+TEST_F(Audio, NoDeviceStartsSilentlyAndTheSongMakesNoCalls) {
     headless::set_sound_device_available(false);
     init_audio(platform::create_window());
     EXPECT_EQ(logged(), "create_device\n");
@@ -196,6 +202,7 @@ void observe_wait(platform::ThreadHandle thread, uint32_t ms) {
 }  // namespace
 
 TEST_F(Sequencer, ThreadPlaysTheFirstRowBeforeItsFirstWait) {
+    waits_seen = 0;
     start_sequencer();
     ASSERT_EQ(headless::started_thread(), &sequencer_thread_proc);
     const platform::ThreadHandle handle = sequencer_thread_handle.load();
