@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "effects/effects.h"
+#include "platform/headless/headless.h"
 #include "runtime/runtime.h"
 #include "tests/support/headless_demo.h"
 
@@ -163,4 +165,63 @@ TEST(ScenePictures, BackdropFlattenedToALineWhenTheYScaleIsZero) {
     }
     EXPECT_LT(lo_x, kPictureWidth / 8);  // still spread along the whole width
     EXPECT_GT(hi_x, kPictureWidth * 7 / 8);
+}
+
+TEST(ScenePictures, CubesLandWhereTheirLaneTurnAndSpinPutThem) {
+    // One cube at a time (the other 99 moved far out of view) on a black picture: the lit pixels
+    // span exactly its eight corners projected independently, each corner turned by 0.1 t
+    // degrees about the unnormalised axis (1, 1, 4) about the cube's own corner, moved to
+    // (0.3 x, 0.3 y, z + 0.1), and from 54 s turned with the whole swarm by 0.1 t about z.
+    const double pi = 3.14159265358979323846;
+    const auto turn = [pi](double degrees, double ax, double ay, double az, double p[3]) {
+        const double n = std::sqrt(ax * ax + ay * ay + az * az);
+        const double k[3] = {ax / n, ay / n, az / n};
+        const double a = degrees * pi / 180.0, c = std::cos(a), s = std::sin(a);
+        const double dot = k[0] * p[0] + k[1] * p[1] + k[2] * p[2];
+        const double cross[3] = {k[1] * p[2] - k[2] * p[1], k[2] * p[0] - k[0] * p[2], k[0] * p[1] - k[1] * p[0]};
+        for (int i = 0; i < 3; ++i) p[i] = p[i] * c + cross[i] * s + k[i] * dot * (1.0 - c);  // Rodrigues
+    };
+    const struct {
+        uint32_t t;
+        int cube;
+        float x, y, z;  // lane and depth before the frame's advance
+    } cases[] = {
+        {51000, 0, 4.0f, 2.0f, -5.0f},    // turn 5100 degrees, no spin
+        {56000, 7, -6.0f, -3.0f, -6.0f},  // spin and turn 5600 degrees
+        {60000, 99, 1.0f, 6.0f, -4.0f},   // 6000 degrees
+    };
+    start_headless_demo();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "t = " << c.t << ", cube " << c.cube);
+        for (int i = 0; i < 100; ++i) particle_field[i] = {1000.0f, 1000.0f, -5.0f};
+        particle_field[c.cube] = {c.x, c.y, c.z};
+        headless::fill_picture(0, 0, 0);
+        ASSERT_TRUE(render_at(c.t));
+        const uint8_t* picture = read_picture();
+        save_png("effects_one_cube_t" + std::to_string(c.t), picture);
+
+        double lo_x = 1e9, hi_x = -1e9, lo_y = 1e9, hi_y = -1e9;
+        for (int corner = 0; corner < 8; ++corner) {
+            double p[3] = {corner & 1 ? 0.5 : 0.0, corner & 2 ? 0.5 : 0.0, corner & 4 ? 0.5 : 0.0};
+            turn(c.t * 0.1, 1.0, 1.0, 4.0, p);
+            p[0] += 0.3 * c.x, p[1] += 0.3 * c.y, p[2] += c.z + 0.1;
+            if (c.t >= 54000) turn(c.t * 0.1, 0.0, 0.0, 1.0, p);
+            const ScreenPoint s = project(p[0], p[1], p[2]);
+            lo_x = std::min(lo_x, s.x), hi_x = std::max(hi_x, s.x);
+            lo_y = std::min(lo_y, s.y), hi_y = std::max(hi_y, s.y);
+        }
+        int px_lo_x = kPictureWidth, px_hi_x = -1, px_lo_y = kPictureHeight, px_hi_y = -1;
+        for (int y = 0; y < kPictureHeight; ++y) {
+            for (int x = 0; x < kPictureWidth; ++x) {
+                const Rgb v = pixel_at(picture, x, y);
+                if (v.r + v.g + v.b == 0) continue;
+                px_lo_x = std::min(px_lo_x, x), px_hi_x = std::max(px_hi_x, x);
+                px_lo_y = std::min(px_lo_y, y), px_hi_y = std::max(px_hi_y, y);
+            }
+        }
+        EXPECT_NEAR(px_lo_x, lo_x, 2.0);
+        EXPECT_NEAR(px_hi_x, hi_x, 2.0);
+        EXPECT_NEAR(px_lo_y, lo_y, 2.0);
+        EXPECT_NEAR(px_hi_y, hi_y, 2.0);
+    }
 }
