@@ -3,11 +3,13 @@
 // order, whether the tests share one process or not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "music/music.h"
+#include "music/synth.h"
 #include "platform/headless/headless.h"
 
 namespace {
@@ -92,6 +94,23 @@ TEST_F(Audio, SetUpCallsInOrderWithTheRowLengths) {
     }
     EXPECT_EQ(logged(), expected);
     for (platform::SoundBufferHandle buffer : instrument_buffers) EXPECT_NE(buffer, nullptr);
+}
+
+TEST_F(Audio, EachBufferHoldsItsOwnRowsSample) {
+    // Buffer i holds what the synthesizer renders for row i (whose bytes the synthesizer tests
+    // hold against the worked sums and first bytes), all of it, and no other row's.
+    init_audio(platform::create_window());
+    for (int i = 0; i < kInstrumentCount; ++i) {
+        SCOPED_TRACE(testing::Message() << "buffer " << i);
+        uint32_t bytes = 0;
+        const uint8_t* held = platform::sound_lock(instrument_buffers[i], &bytes);
+        ASSERT_NE(held, nullptr);
+        const InstrumentParams row = instrument_params(i);
+        ASSERT_EQ(bytes, row.sample_count);
+        std::vector<uint8_t> rendered(row.sample_count);
+        render_instrument(row, rendered.data());
+        EXPECT_TRUE(std::equal(rendered.begin(), rendered.end(), held)) << "not row " << i << "'s sample";
+    }
 }
 
 TEST_F(Audio, NoDeviceStartsSilentlyAndTheSongMakesNoCalls) {
