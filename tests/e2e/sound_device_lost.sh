@@ -36,8 +36,8 @@ record_sink "$raw"
 sleep 3
 kill $rec; wait $rec 2>/dev/null
 xdotool key Escape
-wait_pid_ms $pid 2000
-[ "$rc" = timeout ] && fail "still running 2 s after Escape"
+wait_pid_ms $pid 15000
+[ "$rc" = timeout ] && fail "still running 15 s after Escape"
 pid=""
 [ "$rc" = 0 ] || fail "exit code $rc"
 sounding=$(python3 -c "import sys; d=open(sys.argv[1],'rb').read(); print(sum(b != 128 for b in d) * 100 // max(1, len(d)))" "$raw")

@@ -10,7 +10,7 @@ start_demo "$build"
 sleep 4
 import -window root "$shot"
 xdotool key Escape
-wait_pid_ms $pid 2000
+wait_pid_ms $pid 15000
 [ "$rc" = 0 ] || { kill -9 $pid 2>/dev/null; fail "exit code $rc"; }
 
 python3 "$(dirname "$0")/picture_bars.py" "$shot" screen || exit 1
