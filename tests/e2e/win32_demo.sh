@@ -6,9 +6,12 @@
 # The beat: Wine's DirectSound starts a Play at its next 10 ms mixing period, so single kick
 # intervals come out 360 or 370 ms rather than within 3 ms of 360; the mean over a run of at
 # least 8 kicks must be 360 ms within 3 ms, plus at most 3 ms a row for the row's own time and
-# the wait's granularity, which the relative 90 ms wait never makes up. The run is looked for
-# over most of the song: with Wine's resampling, the analysis places a kick at the end of
-# position 9 a row early, which breaks the run there.
+# the wait's granularity, which the relative 90 ms wait never makes up. Each interval is held
+# against the run's own beat (its median interval): all but the worst within one mixing period
+# (and 3 ms), the worst, which a loaded machine's late mixing period may push out, within
+# 30 ms (a lost or doubled row moves a kick by 90). The run is looked for over most of the
+# song: with Wine's resampling, the analysis places a kick at the end of position 9 a row
+# early, which breaks the run there.
 set -u
 . "$(dirname "$0")/win32_lib.bash"
 build=$1
@@ -49,19 +52,29 @@ echo "exit code $rc, $(( ended - first )) ms after the first picture showed"
 grep -q "no sound device" "$out/trace.log" && fail "DirectSound did not open"
 
 # The last frame presented has t <= 82000 ms and the next one ends the program unpresented, so
-# the swaps span the 82,000 ms script less what falls between the clock's start and the first
-# swap and between the last swap and the end: each at most one of this run's own frame steps.
+# the swaps span the 82,000 ms script less two pieces this run's own trace bounds: the lead-in
+# from the clock's start to the first swap (within the time since the rendering context was
+# made current, the last GL set-up the trace shows) and the tail from the last frame to the
+# script's end (within the last frame steps).
 swaps=$(grep -c 'wglSwapBuffers' "$out/trace.log")
-read -r shown step <<<"$(grep 'wglSwapBuffers' "$out/trace.log" | cut -d: -f1 | awk '
-    NR == 1 { first = $1 }
-    NR > 1 && $1 - last > step { step = $1 - last }
-    { last = $1 }
-    END { printf "%.0f %.0f\n", (last - first) * 1000, step * 1000 }')"
-echo "$swaps frames presented over $shown ms, longest frame step $step ms"
-low=$(( 82000 - 2 * step - 20 ))
-high=$(( 82000 + step + 20 ))
+read -r shown lead_in tail_step <<<"$(grep ':wgl:' "$out/trace.log" | awk -F: '
+    /wglSwapBuffers/ {
+        if (n == 0) first = $1
+        else { step[n % 3] = $1 - last }
+        last = $1; n++
+        next
+    }
+    n == 0 { set_up = $1 }
+    END {
+        tail = 0
+        for (i in step) if (step[i] > tail) tail = step[i]
+        printf "%.0f %.0f %.0f\n", (last - first) * 1000, (first - set_up) * 1000, tail * 1000
+    }')"
+echo "$swaps frames presented over $shown ms; lead-in at most $lead_in ms, last frame steps at most $tail_step ms"
+low=$(( 82000 - lead_in - tail_step - 20 ))
+high=$(( 82000 + tail_step + 20 ))
 [ "$shown" -ge "$low" ] && [ "$shown" -le "$high" ] ||
-    fail "frames presented over $shown ms, expected the 82,000 ms script ($low to $high ms with this run's frame steps)"
+    fail "frames presented over $shown ms, expected the 82,000 ms script ($low to $high ms with this run's own lead-in and frame steps)"
 
 sleep 0.5
 kill $rec 2>/dev/null
@@ -93,14 +106,21 @@ awk '
         }
         if (best_n < 8) { printf "only %d kicks on the 4-row beat, expected at least 8\n", best_n; exit 1 }
         mean = (t[best_from + best_n - 1] - t[best_from]) / (best_n - 1)
-        printf "%d kicks on the beat, mean interval %.2f ms; intervals:", best_n, mean
-        worst = 0
-        for (i = best_from + 1; i < best_from + best_n; i++) {
-            d = t[i] - t[i - 1]; printf " %.1f", d
-            if (d - mean > worst) worst = d - mean
-            if (mean - d > worst) worst = mean - d
+        n = 0
+        for (i = best_from + 1; i < best_from + best_n; i++) iv[++n] = t[i] - t[i - 1]
+        # The median interval: the beat this run kept.
+        for (i = 1; i <= n; i++) s[i] = iv[i]
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { x = s[j]; s[j] = s[j - 1]; s[j - 1] = x }
+        beat = n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2
+        worst = 0; next_worst = 0
+        printf "%d kicks on the beat, mean interval %.2f ms, median %.2f ms; intervals:", best_n, mean, beat
+        for (i = 1; i <= n; i++) {
+            printf " %.1f", iv[i]
+            off = iv[i] > beat ? iv[i] - beat : beat - iv[i]
+            if (off > worst) { next_worst = worst; worst = off } else if (off > next_worst) next_worst = off
         }
         printf "\n"
         if (mean < 357 || mean > 375) { printf "mean beat %.2f ms, expected 360 (-3, +15)\n", mean; exit 1 }
-        if (worst > 13) { printf "an interval %.1f ms off the mean, more than one mixing period\n", worst; exit 1 }
+        if (next_worst > 13) { printf "two intervals or more over 13 ms off the beat, more than one mixing period\n"; exit 1 }
+        if (worst > 30) { printf "an interval %.1f ms off the beat\n", worst; exit 1 }
     }' "$out/kicks.txt" || fail "the recorded song does not keep its beat (recording: $out/sound.u8)"
