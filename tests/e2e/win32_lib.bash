@@ -119,16 +119,25 @@ win32_press_escape() {
     xdotool key Escape
 }
 
-# win32_raise_sound_threads PID: nice -10 for the threads that make the sound: the demo's own
-# threads besides the main one (the sequencer among them), Wine's DirectSound mixer and
-# PulseAudio threads, and the prefix's wineserver, through which every one of their waits
-# goes. Windows runs them time-critical, above the drawing main thread; Wine can only do so
-# with a raised RLIMIT_NICE, which a test cannot set. Prints what it raised.
+# win32_raise_sound_threads PID: raises the threads that make the sound: the demo's own threads
+# besides the main one (the sequencer among them), Wine's DirectSound mixer and PulseAudio
+# threads, and the prefix's wineserver, through which every one of their waits goes. Windows
+# runs them time-critical, above the drawing main thread; Wine can only do so with a raised
+# RLIMIT_NICE, which a test cannot set. Real-time round-robin where the machine allows it (as
+# the SDL2 build takes for its own sequencer), which keeps their waits on time beside a loaded
+# machine's other work; else nice -10. Prints what each got.
 win32_raise_sound_threads() {
     local task tid comm server raised=()
+    raise() {  # raise TID NAME
+        if chrt -r -p 20 "$1" >/dev/null 2>&1; then
+            raised+=("$2:rr")
+        elif renice -n -10 -p "$1" >/dev/null 2>&1; then
+            raised+=("$2:nice-10")
+        fi
+    }
     for server in $(pgrep -x wineserver64; pgrep -x wineserver32); do
         tr '\0' '\n' <"/proc/$server/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        renice -n -10 -p "$server" >/dev/null 2>&1 && raised+=(wineserver)
+        raise "$server" wineserver
     done
     for task in /proc/"$1"/task/*; do
         tid=${task##*/}
@@ -138,9 +147,9 @@ win32_raise_sound_threads() {
             demo.exe) [ "$tid" != "$1" ] || continue ;;
             *) continue ;;
         esac
-        renice -n -10 -p "$tid" >/dev/null 2>&1 && raised+=("$comm")
+        raise "$tid" "$comm"
     done
-    echo "raised to nice -10: ${raised[*]:-nothing}"
+    echo "sound threads raised (rr: real-time round-robin): ${raised[*]:-nothing}"
 }
 
 # win32_end PID: kills a demo that is still running and waits for Wine to wind down.
