@@ -18,9 +18,6 @@ err="$dir/sound_onsets.stderr"
 # with the demo's sound; the song's first row is the first sample that is not silence.
 record_sink "$raw"
 launch_demo "$build" "$err"
-# The thread asks for its priority at its first wait, 90 ms after it starts.
-sleep 2
-ps -L -o cls=,rtprio=,comm= -p $pid | awk '$3 == "sequencer" { print "sequencer thread scheduling: class " $1 ", real-time priority " $2 }'
 # Positions 8 and 9 end 14.4 s into the song; wait for 17 s of recording (start-up included).
 need=$(( 44100 * 17 ))
 deadline=$(( $(now_ms) + 60000 ))
@@ -29,6 +26,9 @@ while [ "$(stat -c %s "$raw")" -lt "$need" ] && [ "$(now_ms)" -lt "$deadline" ];
     sleep 0.2
 done
 kill $rec 2>/dev/null; wait $rec 2>/dev/null
+# By now the sequencer has long asked for its priority (at its first wait).
+ps -L -o cls=,rtprio=,comm= -p $pid | awk '$3 == "sequencer" { found = 1; print "sequencer thread scheduling: class " $1 ", real-time priority " $2 }
+    END { if (!found) print "sequencer thread scheduling: no thread named sequencer seen" }'
 xdotool key Escape
 wait_pid_ms $pid 2000
 [ "$rc" = timeout ] && { kill -9 $pid; wait $pid 2>/dev/null; }
