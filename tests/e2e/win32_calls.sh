@@ -16,7 +16,7 @@ log="$out/trace.log"
 export WINEDEBUG=+timestamp,+system,+win,+wgl,+opengl,+font,+dsound
 "$WINE_LOADER" "$DEMO_EXE" >"$out/stdout.log" 2>"$log" &
 pid=$!
-trap 'win32_end $pid' EXIT
+trap 'xdotool keyup Escape 2>/dev/null; win32_end $pid' EXIT
 found=no
 for _ in $(seq 1200); do
     if xdotool search --onlyvisible --classname '^demo\.exe$' >/dev/null 2>&1; then found=yes; break; fi
@@ -24,13 +24,15 @@ for _ in $(seq 1200); do
 done
 [ "$found" = yes ] || fail "no window within 60 s"
 # The window exists from start-up step 3; the first Escape poll comes after all of start-up.
-# Wine replaces the X window when the pixel format is set, and a key sent to the old one is
-# lost: tap until the program ends.
+# Wine replaces the X window when the pixel format is set, and a tap sent in between can be
+# lost, or land after that poll on a loaded machine: hold the key instead, pressing it again on
+# whichever window is newest, so Wine's key state says "down" whenever the poll comes.
 deadline=$(( $(now_ms) + 30000 ))
 while kill -0 $pid 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
-    win32_press_escape
+    win32_hold_escape
     sleep 0.05
 done
+xdotool keyup Escape 2>/dev/null
 wait_pid_ms $pid 1000
 [ "$rc" = timeout ] && fail "still running 30 s after an Escape tap during start-up"
 [ "$rc" = 0 ] || fail "exit code $rc"

@@ -113,10 +113,21 @@ win32_wait_first_picture() {
 # win32_press_escape: an Escape tap on the demo's window. Wine's window is unmanaged (no
 # window manager gives it the keyboard), so the X input focus is set on it first.
 win32_press_escape() {
+    win32_focus_newest
+    xdotool key Escape
+}
+
+# win32_hold_escape: presses Escape on the newest window without releasing it; the caller
+# releases it (xdotool keyup Escape) once the program has ended.
+win32_hold_escape() {
+    win32_focus_newest
+    xdotool keydown Escape
+}
+
+win32_focus_newest() {
     local window
     window=$(xdotool search --onlyvisible --classname '^demo\.exe$' 2>/dev/null | tail -1)
     [ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null
-    xdotool key Escape
 }
 
 # win32_raise_sound_threads PID: raises the threads that make the sound: the demo's own threads
