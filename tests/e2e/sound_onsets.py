@@ -13,6 +13,11 @@ Usage: sound_onsets.py RECORDING
   checks a recording of the demo from its start: sound is there, no dropouts around song
   positions 8 and 9, and their kicks (pattern 3 then 4 on channel 0, a note every 4 rows)
   keep a beat of 4 rows of a little over 90 ms (see check). Exit code 1 on a failure.
+Usage: sound_onsets.py --sample-exact RECORDING
+  the same for a player that applies each row at its exact sample (every 3,969 samples), as the
+  browser's sound engine does: there every kick interval must be 4 rows to within a few samples.
+  The block-grid check is left out: exact rows are themselves a grid of every block length that
+  divides 4 rows, so only the exact interval tells such a player from a block-granular one.
 Usage: sound_onsets.py RECORDING START_S END_S
   prints the kick onsets found between START_S and END_S, in seconds from the recording's start.
 RECORDING: 8-bit unsigned mono at 44,100 Hz, raw bytes or a WAV file (.wav).
@@ -40,6 +45,7 @@ ROW_PERIOD_MS = (89.9, 92.0)
 MEDIAN_DEVIATION_MS = 1.5
 NEXT_WORST_DEVIATION_MS = 6.0  # all intervals but the worst one
 MAX_DEVIATION_MS = 30.0        # a lost or doubled row moves a kick by 90 ms
+EXACT_DEVIATION_MS = 0.1   # a sample-exact player: 4 samples; one 128-sample render quantum is 2.9 ms
 BLOCK_SAMPLES = (128, 2048) # a mixer that starts sounds only at block boundaries shows as
                             # intervals all whole multiples of one block length in this range
 BEAT_COARSE_S = (0.30, 0.42)
@@ -185,7 +191,7 @@ def block_grid(onsets):
     return None
 
 
-def judge_beat(beat):
+def judge_beat(beat, sample_exact=False):
     """The kicks of one 4-row beat, in seconds: the beat the run kept (its median interval) gives
     the row period; each interval is held against that beat, the median, all but the worst and
     the worst bounded; and no block grid. Returns the failures."""
@@ -207,6 +213,13 @@ def judge_beat(beat):
         failures.append(f"two intervals or more over {NEXT_WORST_DEVIATION_MS} ms off the beat")
     if worst > MAX_DEVIATION_MS:
         failures.append(f"an interval {worst:.2f} ms off the beat, at most {MAX_DEVIATION_MS}")
+    if sample_exact:
+        exact_ms = ROW_MS * BEAT_ROWS
+        off = [i for i in intervals if abs(i - exact_ms) > EXACT_DEVIATION_MS]
+        if off:
+            failures.append(f"{len(off)} kick intervals more than {EXACT_DEVIATION_MS} ms from "
+                            f"{exact_ms:.0f} ms (e.g. {off[0]:.3f}): rows not at their exact samples")
+        return failures
     block = block_grid(beat)
     if block is not None:
         failures.append(f"every kick interval is a whole number of {block}-sample blocks: "
@@ -214,7 +227,7 @@ def judge_beat(beat):
     return failures
 
 
-def check(path):
+def check(path, sample_exact=False):
     """Sound is there, without dropouts around positions 8 and 9, and their kicks keep the
     4-row beat (judge_beat). Prints what it found; returns the failures."""
     signal = read_recording(path)
@@ -238,15 +251,15 @@ def check(path):
     intervals = [(b - a) * 1000 for a, b in zip(beat, beat[1:])]
     print("kick onsets (s after the first sound):", " ".join(f"{t - head / RATE:.4f}" for t in onsets))
     print("beat intervals (ms):", " ".join(f"{i:.2f}" for i in intervals))
-    failures += judge_beat(beat)
+    failures += judge_beat(beat, sample_exact)
     if gaps:
         failures.append(f"{len(gaps)} dropouts in the analysed part")
     return failures
 
 
 def main():
-    if len(sys.argv) == 2:
-        failures = check(sys.argv[1])
+    if len(sys.argv) == 2 or (len(sys.argv) == 3 and sys.argv[1] == "--sample-exact"):
+        failures = check(sys.argv[-1], sample_exact=len(sys.argv) == 3)
         for f in failures:
             print("FAIL:", f)
         sys.exit(1 if failures else 0)

@@ -80,7 +80,7 @@ def live_run(browser, server, folder):
     if title != "demo":
         browser.dump_console()
         fail(f"the run ended before the recording was complete (title {title!r})")
-    result = subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "sound_onsets.py"), raw])
+    result = subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "sound_onsets.py"), "--sample-exact", raw])
     if result.returncode != 0:
         fail(f"the live sound check failed (recording: {raw})")
     return raw
