@@ -14,15 +14,9 @@ mkdir -p "$out"
 log="$out/trace.log"
 
 export WINEDEBUG=+timestamp,+system,+win,+wgl,+opengl,+font,+dsound
-"$WINE_LOADER" "$DEMO_EXE" >"$out/stdout.log" 2>"$log" &
-pid=$!
-trap 'xdotool keyup Escape 2>/dev/null; win32_end $pid' EXIT
-found=no
-for _ in $(seq 1200); do
-    if xdotool search --onlyvisible --classname '^demo\.exe$' >/dev/null 2>&1; then found=yes; break; fi
-    sleep 0.05
-done
-[ "$found" = yes ] || fail "no window within 60 s"
+trap 'xdotool keyup Escape 2>/dev/null; win32_end ${pid:-0}' EXIT
+win32_start "$out/stdout.log" "$log"
+xdotool search --onlyvisible --classname '^demo\.exe$' >/dev/null 2>&1 || fail "no window within 60 s"
 # The window exists from start-up step 3; the first Escape poll comes after all of start-up.
 # Wine replaces the X window when the pixel format is set, and a tap sent in between can be
 # lost, or land after that poll on a loaded machine: hold the key instead, pressing it again on

@@ -31,8 +31,7 @@ sleep 0.5
 # sound server and Wine's DirectSound mixer need a core of their own to play without gaps.
 # Wine's timestamps on the buffer swaps time the frames.
 launched=$(now_ms)
-LP_NUM_THREADS=0 WINEDEBUG=+timestamp,+wgl "$WINE_LOADER" "$DEMO_EXE" >"$out/stdout.log" 2>"$out/trace.log" &
-pid=$!
+LP_NUM_THREADS=0 WINEDEBUG=+timestamp,+wgl win32_start "$out/stdout.log" "$out/trace.log"
 win32_wait_first_picture 60 "$out/first_picture.png" || fail "no picture within 60 s of the launch"
 first=$(now_ms)
 echo "first picture $(( first - launched )) ms after the launch (Wine start-up included)"

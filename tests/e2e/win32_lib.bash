@@ -86,6 +86,30 @@ win32_wine_setup() {
     fi
 }
 
+# win32_start STDOUT TRACE: starts demo.exe, its output in STDOUT and Wine's trace in TRACE, sets
+# pid and returns once its window shows (or it ended, or 60 s passed: the caller judges). Wine's
+# display driver comes from its desktop process, which a loaded machine can start too late for
+# the first window: Wine then says "no driver could be loaded" and the program has no window.
+# That is Wine's start-up, not the demo's, so the program is started afresh, twice at most.
+win32_start() {
+    local try deadline
+    for try in 1 2 3; do
+        "$WINE_LOADER" "$DEMO_EXE" >"$1" 2>"$2" &
+        pid=$!
+        deadline=$(( $(now_ms) + 60000 ))
+        while kill -0 $pid 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
+            xdotool search --onlyvisible --classname '^demo\.exe$' >/dev/null 2>&1 && return 0
+            sleep 0.05
+        done
+        kill -0 $pid 2>/dev/null && return 0
+        grep -q 'nodrv_CreateWindow' "$2" || return 0
+        echo "Wine had no display driver for the window (its desktop started late): starting again"
+        wait $pid 2>/dev/null
+        wineserver -k 2>/dev/null
+        wineserver -w 2>/dev/null
+    done
+}
+
 # win32_shot FILE: the demo's 640 x 480 corner of the screen.
 win32_shot() {
     import -window root -crop 640x480+0+0 +repage "$1" 2>/dev/null

@@ -14,9 +14,8 @@ mkdir -p "$out"
 export PULSE_SERVER="unix:/nonexistent/pulse/native"
 export WINEDEBUG=+timestamp,+system,+wgl
 launched=$(now_ms)
-"$WINE_LOADER" "$DEMO_EXE" >"$out/stdout.log" 2>"$out/trace.log" &
-pid=$!
-trap 'win32_end $pid' EXIT
+trap 'win32_end ${pid:-0}' EXIT
+win32_start "$out/stdout.log" "$out/trace.log"
 win32_wait_first_picture 60 "$out/picture.png" || fail "no picture within 60 s of the launch"
 echo "first picture $(( $(now_ms) - launched )) ms after the launch (Wine start-up included)"
 sleep 2
