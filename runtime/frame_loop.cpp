@@ -122,13 +122,22 @@ bool render_frame(uint32_t t) {
     return true;
 }
 
-void run_frame_loop(platform::DeviceContext dc) {
+bool start_clock() {
     clock_origin = platform::tick_count();
-    if (platform::escape_pressed()) platform::exit_process(0);
-    for (;;) {
-        const uint32_t t = platform::tick_count() - clock_origin;  // modulo 2^32: wraps harmlessly
-        if (!render_frame(t)) platform::exit_process(0);
-        platform::present(dc);
-        if (platform::escape_pressed()) platform::exit_process(0);
+    return !platform::escape_pressed();
+}
+
+bool frame_turn(platform::DeviceContext dc) {
+    const uint32_t t = platform::tick_count() - clock_origin;
+    if (!render_frame(t)) return false;
+    platform::present(dc);
+    return !platform::escape_pressed();
+}
+
+void run_frame_loop(platform::DeviceContext dc) {
+    if (start_clock()) {
+        while (frame_turn(dc)) {
+        }
     }
+    platform::exit_process(0);
 }

@@ -27,5 +27,14 @@ bool render_frame(uint32_t t);
 float tube_offset(uint32_t t);
 // The coil's rocking angle about x in degrees at scene time t (t > 78000).
 float coil_angle(uint32_t t);
-// Samples the visual clock, then renders, presents and polls Escape until the end. Never returns.
+// The two steps of every driver's frame loop, whoever turns it (a blocking loop on the desktop,
+// the browser's animation frames, a test's fixed clock).
+// Samples the visual clock, after the rest of start-up, and polls Escape before the first
+// frame. False when Escape is already down: the demo ends without drawing.
+bool start_clock();
+// One turn: the frame at the clock's scene time (modulo 2^32, so a wrap is harmless), presented,
+// then the Escape poll. False when the demo ends: past the script (that frame unpresented) or
+// on Escape.
+bool frame_turn(platform::DeviceContext dc);
+// start_clock, then frame turns until the end, then exit code 0. Never returns.
 [[noreturn]] void run_frame_loop(platform::DeviceContext dc);

@@ -14,21 +14,16 @@ platform::DeviceContext device_context;
 
 extern "C" {
 
-// Start-up in its fixed order (the music starts within it), then the visual clock, sampled
-// after everything else as on the desktop, and the Escape poll before the first frame.
+// Start-up in its fixed order (the music starts within it), then the visual clock.
 EMSCRIPTEN_KEEPALIVE void demo_start() {
     device_context = start_up();
-    clock_origin = platform::tick_count();
-    if (platform::escape_pressed()) platform::exit_process(0);
+    if (!start_clock()) platform::exit_process(0);
 }
 
-// One frame of the live run, at the clock's scene time: what the desktop's frame loop does in
-// one turn. A hidden tab gets no frames, and the next one is where the clock says.
+// One turn of the desktop's frame loop. A hidden tab gets no frames, and the next one is where
+// the clock says.
 EMSCRIPTEN_KEEPALIVE void demo_frame() {
-    const uint32_t t = platform::tick_count() - clock_origin;  // modulo 2^32, as on the desktop
-    if (!render_frame(t)) platform::exit_process(0);
-    platform::present(device_context);
-    if (platform::escape_pressed()) platform::exit_process(0);
+    if (!frame_turn(device_context)) platform::exit_process(0);
 }
 
 // The frame at scene time t, whatever the clock says (the seek hook). 0 past the script's end.

@@ -48,14 +48,12 @@ void census_phase(const char* name) {
 // Without it frames go to the renderer back to back and it may queue many of them.
 bool read_every_frame;
 
-// One frame as run_frame_loop makes it, without its exits. False past the end of the script.
+// One turn of the frame loop with the clock at scene time t. False past the end of the script.
 bool frame(uint32_t t) {
     headless::set_ticks(clock_origin + t);
-    const uint32_t scene = platform::tick_count() - clock_origin;
-    if (!render_frame(scene)) return false;
-    platform::present(dc);
+    if (!frame_turn(dc)) return false;
     if (read_every_frame) headless::read_pixels(picture);
-    return !platform::escape_pressed();
+    return true;
 }
 
 bool run_script() {
@@ -135,7 +133,7 @@ int main(int argc, char** argv) {
     census_phase("start-up");
     const auto start = Clock::now();
     dc = start_up();
-    clock_origin = platform::tick_count();
+    if (!start_clock()) return 1;
     std::printf("start-up: %.3f s\n", seconds_since(start));
 
     bool ok = true;
