@@ -20,7 +20,7 @@
 
 #include "captions/captions.h"
 #include "platform/gl.h"
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
 namespace {

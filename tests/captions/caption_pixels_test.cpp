@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
 using namespace caption_frames;

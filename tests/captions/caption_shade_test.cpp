@@ -13,7 +13,7 @@
 
 #include "captions/captions.h"
 #include "platform/gl.h"
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
 using namespace caption_frames;

@@ -8,7 +8,7 @@
 #include "captions/captions.h"
 #include "effects/effects.h"
 #include "platform/gl.h"
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
 using caption_frames::kCaptions;

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
 extern char** environ;

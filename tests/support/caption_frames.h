@@ -1,4 +1,4 @@
-// Helpers of the caption tests: the caption table as the show lays it out (written out here, not
+// Helpers of the caption and layer tests: the caption table as the show lays it out (written out here, not
 // read from the code), where each caption's raster position lands on the screen, frames played
 // as the frame loop would have played them, and the pixels the glyphs changed.
 #pragma once

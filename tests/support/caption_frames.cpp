@@ -1,5 +1,5 @@
 // Helpers of the caption tests, driving the headless demo on the test's main thread.
-#include "tests/captions/caption_frames.h"
+#include "tests/support/caption_frames.h"
 
 #include <algorithm>
 #include <cmath>
