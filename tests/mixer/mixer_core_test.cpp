@@ -161,6 +161,53 @@ TEST(MixerMix, SumsVoicesAndClipsWithoutScalingDown) {
     EXPECT_EQ(render(10)[0], 0) << "-236 clips at the bottom";
 }
 
+TEST(MixerMix, OutputIsTheVoicesSumRoundedToTheNearestLevel) {
+    // Three voices at different rates (whole, half and three-quarter steps through their bytes)
+    // and levels, against the sum worked out in floating point from the decibel law and linear
+    // interpolation. The levels' products fall between byte values, so the rounding shows;
+    // samples whose exact sum lies within 0.02 of a half are left out (the gain's 16-bit
+    // precision may tip those either way).
+    struct Voice {
+        uint32_t hz;
+        int32_t centibels;
+        int amplitude, stride, offset;  // bytes 128 + (i * stride + offset) % (2a + 1) - a
+    };
+    const Voice voices[] = {{44100, 0, 60, 37, 0}, {22050, -600, 60, 53, 11}, {33075, -1500, 100, 29, 5}};
+    constexpr uint32_t kBytes = 4000, kSamples = 2000;
+    mixer::init(the_mixer, 44100);
+    std::vector<std::vector<uint8_t>> data;
+    for (const Voice& v : voices) {
+        const int id = mixer::add_voice(the_mixer, kBytes, 44100);
+        std::vector<uint8_t> d(kBytes);
+        for (uint32_t i = 0; i < kBytes; ++i)
+            d[i] = uint8_t(128 + int(i * uint32_t(v.stride) + uint32_t(v.offset)) % (2 * v.amplitude + 1) - v.amplitude);
+        std::memcpy(mixer::voice_data(the_mixer, id), d.data(), kBytes);
+        data.push_back(d);
+        call(id, mixer::Op::set_frequency, int32_t(v.hz));
+        call(id, mixer::Op::set_volume, v.centibels);
+        call(id, mixer::Op::play);
+    }
+    const std::vector<uint8_t> out = render(kSamples);
+    int checked = 0, rounded_up = 0, rounded_up_below_silence = 0;
+    for (uint32_t i = 0; i < kSamples; ++i) {
+        double sum = 0.0;
+        for (size_t k = 0; k < data.size(); ++k) {
+            const double position = double(i) * voices[k].hz / 44100.0;
+            const size_t at = size_t(position);
+            const double a = data[k][at] - 128.0, b = data[k][at + 1] - 128.0;
+            sum += std::pow(10.0, voices[k].centibels / 2000.0) * (a + (b - a) * (position - double(at)));
+        }
+        const double fraction = sum - std::floor(sum);
+        if (std::abs(fraction - 0.5) < 0.02) continue;
+        ++checked;
+        if (fraction > 0.5) ++(sum < 0.0 ? rounded_up_below_silence : rounded_up);
+        ASSERT_EQ(int(out[i]), int(std::floor(sum + 0.5)) + 128) << "sample " << i << ", exact sum " << sum;
+    }
+    EXPECT_GT(checked, int(kSamples) * 9 / 10);
+    EXPECT_GT(rounded_up, 100) << "the case must hold sums a truncation would round down";
+    EXPECT_GT(rounded_up_below_silence, 100);
+}
+
 TEST(MixerTiming, ACallStampedInsideABlockLandsAtItsSampleOffset) {
     const int v = fresh_voice(4000, 228);
     // Stamps in samples; the block covers 0..511.
