@@ -1,7 +1,8 @@
 # Shared by the play, test and package commands: package installation, the servers of the
 # end-to-end runs, and whether this kernel runs 32-bit programs.
 
-# install_missing FILE: installs the Debian packages listed in FILE that are not installed yet.
+# install_missing FILE...: installs the Debian packages listed in the FILEs that are not
+# installed yet. A command's list names only what it adds to the lists it is given with.
 install_missing() {
     local missing=() pkg
     while read -r pkg; do
@@ -9,7 +10,7 @@ install_missing() {
         pkg=${pkg//[[:space:]]/}
         [ -n "$pkg" ] || continue
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
-    done < "$1"
+    done < <(cat "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     local sudo=""
