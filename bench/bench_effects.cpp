@@ -11,26 +11,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "bench/scene_windows.h"
 #include "platform/gl.h"
 #include "runtime/runtime.h"
 
 namespace {
 
-struct Scene {
-    const char* name;
-    uint32_t start;  // ms; frames run from here in 10 ms steps
-    uint32_t end;    // ms; wraps back to start when reached
-};
-
-// The empty frame lies in the gap after the third swarm window, before the 68 s caption.
-const Scene scenes[] = {
-    {"empty", 66600, 67900},
-    {"backdrop", 1000, 7000},
-    {"cube swarm", 52000, 53900},
-    {"tube", 72200, 77900},
-    {"coil", 78100, 81900},
-    {"captions", 68010, 68690},  // the last phrase: strokes and words over a faded picture
-};
+using scene_windows::Window;
 
 double cpu_seconds() {
     timespec ts;
@@ -43,9 +30,11 @@ struct Figures {
     double cpu_ms;  // processor time per frame, all threads
 };
 
-Figures measure(const Scene& scene, double seconds) {
+// Frames 10 ms apart inside the window, back to its first frame when they reach its end.
+Figures measure(const Window& scene, double seconds) {
     using clock = std::chrono::steady_clock;
-    uint32_t t = scene.start;
+    const uint32_t first = scene.from + 10;
+    uint32_t t = first;
     for (int i = 0; i < 5; ++i) render_frame(t + 10 * uint32_t(i));  // warm-up
     glFinish();
     int frames = 0;
@@ -57,7 +46,7 @@ Figures measure(const Scene& scene, double seconds) {
         glFinish();
         ++frames;
         t += 10;
-        if (t >= scene.end) t = scene.start;
+        if (t >= scene.to) t = first;
         elapsed = std::chrono::duration<double>(clock::now() - begin).count();
     }
     return {frames / elapsed, 1000.0 * (cpu_seconds() - cpu_begin) / frames};
@@ -69,13 +58,15 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
     start_up();
     Figures empty{};
-    std::printf("%-12s %8s %7s %12s %7s\n", "scene", "fps", "ratio", "cpu ms/frame", "ratio");
-    for (const Scene& scene : scenes) {
+    std::printf("%-18s %8s %7s %12s %7s\n", "scene", "fps", "ratio", "cpu ms/frame", "ratio");
+    Window scenes[1 + scene_windows::kSceneCount] = {scene_windows::kEmpty};
+    for (int i = 0; i < scene_windows::kSceneCount; ++i) scenes[1 + i] = scene_windows::kScenes[i];
+    for (const Window& scene : scenes) {
         if (argc > 2 && empty.fps != 0.0 && std::strcmp(argv[2], scene.name) != 0) continue;
         const Figures f = measure(scene, seconds);
         if (empty.fps == 0.0) empty = f;
         // Both ratios read as "rate against the empty frame": above 1 is faster.
-        std::printf("%-12s %8.1f %7.3f %12.2f %7.3f\n", scene.name, f.fps, f.fps / empty.fps,
+        std::printf("%-18s %8.1f %7.3f %12.2f %7.3f\n", scene.name, f.fps, f.fps / empty.fps,
                     f.cpu_ms, empty.cpu_ms / f.cpu_ms);
     }
     return 0;

@@ -17,9 +17,13 @@ import web_lib  # noqa: E402
 PAGE_FILES = ["index.html", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"]
 STEP = 10          # ms of scene time between frames
 CLICK_RUNS = 3
-# The scene windows that web_reference times (tests/tools/web_reference.cpp), both ends exclusive.
-SCENES = [("particle backdrop", 1000, 7000), ("cube swarm", 52000, 53900), ("caption frames", 68000, 68700),
-          ("tube", 72200, 77900), ("coil", 78100, 81900)]
+
+
+def scene_windows(native_build):
+    """The timed scene windows (bench/scene_windows.h) as web_reference gives them: (name, from, to)."""
+    lines = subprocess.run([os.path.join(native_build, "tests", "web_reference"), "windows"], check=True,
+                           capture_output=True, text=True).stdout.splitlines()
+    return [(name, int(start), int(end)) for name, start, end in (line.split("\t") for line in lines)]
 
 
 def sizes(web):
@@ -54,13 +58,13 @@ def click_to_first_frame(server):
               f"({', '.join(f'{r:.0f}' for r in results)}; fresh page each, sound opened)")
 
 
-def browser_scenes(server):
+def browser_scenes(server, scenes):
     browser = web_lib.Browser()
     try:
         browser.open(server.url(f"?seek=0&step={STEP}"))
         browser.wait_title(["ready"], 60)
         rates = {}
-        for name, start, end in SCENES:
+        for name, start, end in scenes:
             browser.js("window.demoSeekWindow(arguments[0], arguments[1], arguments[2]);"
                        "window.demoSeekJump(arguments[1] + arguments[3]); document.title = '';"
                        "window.demoSeek(arguments[2] - 1);", name, start, end, STEP)
@@ -89,12 +93,13 @@ def main():
             if line.startswith("native scene: "):
                 name, rest = line[len("native scene: "):].split(": ")
                 native_rates[name] = float(rest.split()[0])
-        page_rates = browser_scenes(server)
+        scenes = scene_windows(native_build)
+        page_rates = browser_scenes(server, scenes)
     finally:
         server.close()
     print(f"Frames per second per scene, frames {STEP} ms of script apart, each finished before it counts:")
     print(f"  {'scene':20} {'Chromium':>9} {'native':>9} {'ratio':>6}")
-    for name, _, _ in SCENES:
+    for name, _, _ in scenes:
         page, frames = page_rates.get(name, (0.0, 0))
         nat = native_rates.get(name, 0.0)
         ratio = page / nat if nat else 0.0

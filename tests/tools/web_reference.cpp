@@ -12,6 +12,8 @@
 //                                      per-scene frame rates on stdout
 //   web_reference bench STEP           only the frames inside each timed scene window, STEP ms
 //                                      apart, and their frame rates on stdout
+//   web_reference windows              the timed scene windows, one a line: name, from, to
+//                                      (ms, both ends exclusive), separated by tabs
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scene_windows.h"
 #include "captions/captions.h"
 #include "music/music.h"
 #include "platform/gl.h"
@@ -30,20 +33,11 @@ namespace {
 uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 uint8_t row_samples[kRowSamples];
 
-// Windows of scene time whose frames the benchmark times, both ends exclusive.
-struct SceneWindow {
-    const char* name;
-    uint32_t from, to;
-    uint32_t frames;
-    double seconds;
-};
-SceneWindow scenes[] = {
-    {"particle backdrop", 1000, 7000, 0, 0},
-    {"cube swarm", 52000, 53900, 0, 0},
-    {"caption frames", 68000, 68700, 0, 0},
-    {"tube", 72200, 77900, 0, 0},
-    {"coil", 78100, 81900, 0, 0},
-};
+using scene_windows::kSceneCount;
+using scene_windows::kScenes;
+// Frames drawn and the time they took, per timed scene window.
+uint32_t scene_frames[kSceneCount];
+double scene_seconds[kSceneCount];
 
 bool write_file(const std::string& path, const uint8_t* data, size_t size) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -84,6 +78,11 @@ bool write_words(uint32_t t, const std::string& path) {
     return write_file(path, labels, sizeof labels);
 }
 
+void print_scene(int i) {
+    std::printf("native scene: %s: %.1f frames/s (%u frames)\n", kScenes[i].name, scene_frames[i] / scene_seconds[i],
+                scene_frames[i]);
+}
+
 int frames(uint32_t step, const char* list, const std::string& dir) {
     std::vector<uint32_t> wanted;
     for (const char* p = list; *p != '\0';) {
@@ -112,40 +111,41 @@ int frames(uint32_t step, const char* list, const std::string& dir) {
         ++count;
         // Finished before the next frame, so no queue of frames builds up in the driver.
         glFinish();
-        bool timed = false;
-        for (SceneWindow& s : scenes) timed = timed || (t > s.from && t < s.to);
-        if (timed) {
-            const double seconds = std::chrono::duration<double>(Clock::now() - before).count();
-            for (SceneWindow& s : scenes) {
-                if (t > s.from && t < s.to) {
-                    ++s.frames;
-                    s.seconds += seconds;
-                }
+        const double seconds = std::chrono::duration<double>(Clock::now() - before).count();
+        for (int i = 0; i < kSceneCount; ++i) {
+            if (t > kScenes[i].from && t < kScenes[i].to) {
+                ++scene_frames[i];
+                scene_seconds[i] += seconds;
             }
         }
     }
     for (uint32_t t : wanted)
         if (!write_words(t, dir + "/words_" + std::to_string(t) + ".u8")) return 1;
     std::printf("native frames: %u in %.2f s\n", count, std::chrono::duration<double>(Clock::now() - run_start).count());
-    for (const SceneWindow& s : scenes)
-        if (s.frames > 0) std::printf("native scene: %s: %.1f frames/s (%u frames)\n", s.name, s.frames / s.seconds, s.frames);
+    for (int i = 0; i < kSceneCount; ++i)
+        if (scene_frames[i] > 0) print_scene(i);
     return 0;
 }
 
 int bench(uint32_t step) {
     if (step == 0) return 2;
     const platform::DeviceContext dc = start_up();
-    for (SceneWindow& s : scenes) {
+    for (int i = 0; i < kSceneCount; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        for (uint32_t t = s.from + step; t < s.to; t += step) {
+        for (uint32_t t = kScenes[i].from + step; t < kScenes[i].to; t += step) {
             render_frame(t);
             platform::present(dc);
             glFinish();
-            ++s.frames;
+            ++scene_frames[i];
         }
-        s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("native scene: %s: %.1f frames/s (%u frames)\n", s.name, s.frames / s.seconds, s.frames);
+        scene_seconds[i] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        print_scene(i);
     }
+    return 0;
+}
+
+int windows() {
+    for (const scene_windows::Window& w : kScenes) std::printf("%s\t%u\t%u\n", w.name, w.from, w.to);
     return 0;
 }
 
@@ -156,6 +156,7 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "frames") == 0)
         return frames(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3], argv[4]);
     if (argc == 3 && std::strcmp(argv[1], "bench") == 0) return bench(uint32_t(std::strtoul(argv[2], nullptr, 10)));
-    std::fprintf(stderr, "usage: web_reference song ROWS OUT | frames STEP T,T,... DIR | bench STEP\n");
+    if (argc == 2 && std::strcmp(argv[1], "windows") == 0) return windows();
+    std::fprintf(stderr, "usage: web_reference song ROWS OUT | frames STEP T,T,... DIR | bench STEP | windows\n");
     return 2;
 }
