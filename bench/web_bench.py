@@ -3,7 +3,7 @@
 frame, and frames per second of each scene in headless Chromium (SwiftShader WebGL 2) against
 the native headless renderer (Mesa llvmpipe) on the same machine, the same frames 10 ms of
 script apart. Prints figures; never fails on a time.
-Usage: web_bench.py NATIVE_BUILD WEB_BUILD"""
+Usage: PYTHONPATH=tests/e2e/lib web_bench.py NATIVE_BUILD WEB_BUILD"""
 import os
 import statistics
 import subprocess
@@ -11,8 +11,7 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e", "lib"))
-import web_lib  # noqa: E402
+import web_lib  # noqa: E402  (the browser tests' helpers; the bench command puts them on PYTHONPATH)
 
 PAGE_FILES = ["index.html", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"]
 STEP = 10          # ms of scene time between frames

@@ -95,7 +95,7 @@ else
 fi
 
 section "The browser version (headless Chromium, SwiftShader WebGL 2; bench/web_bench.py)"
-/usr/bin/python3 bench/web_bench.py "$build" "$root/build-web" || echo "the browser figures could not be taken"
+PYTHONPATH="$root/tests/e2e/lib" /usr/bin/python3 bench/web_bench.py "$build" "$root/build-web" || echo "the browser figures could not be taken"
 
 section "The demo's static data (size -A on libdemo_core.a)"
 bash tests/e2e/reliability/static_data.sh "$build" || true
