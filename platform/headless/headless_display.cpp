@@ -14,6 +14,7 @@
 
 #include "platform/common/offscreen.h"
 #include "platform/common/process.h"
+#include "platform/common/stand_ins.h"
 #include "platform/glfixed/glfixed.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_sound.h"
@@ -28,11 +29,6 @@ void (*wait_observer)(platform::ThreadHandle, uint32_t);
 headless::PlatformOp platform_calls[headless::kPlatformLogCapacity];
 uint32_t platform_call_count;
 void (*call_observer)(headless::PlatformOp);
-
-// Stand-ins for the handles of a real window system; only their identity matters.
-char window_token;
-char device_context_token;
-char thread_token;
 
 // Which GL the demo draws with: false for the legacy context, true for the layer.
 bool use_layer() {
@@ -57,11 +53,11 @@ void set_display_mode() { record_platform_call(PlatformOp::set_display_mode); }
 void hide_cursor() { record_platform_call(PlatformOp::hide_cursor); }
 WindowHandle create_window() {
     record_platform_call(PlatformOp::create_window);
-    return reinterpret_cast<WindowHandle>(&window_token);
+    return stand_ins::window();
 }
 DeviceContext get_device_context(WindowHandle) {
     record_platform_call(PlatformOp::get_device_context);
-    return reinterpret_cast<DeviceContext>(&device_context_token);
+    return stand_ins::device_context();
 }
 void set_pixel_format(DeviceContext) { record_platform_call(PlatformOp::set_pixel_format); }
 
@@ -108,11 +104,11 @@ void exit_process(int code) { process::exit_now(code); }
 ThreadHandle create_thread(ThreadProc proc) {
     thread_proc = proc;
     record_platform_call(PlatformOp::create_thread);
-    return reinterpret_cast<ThreadHandle>(&thread_token);
+    return stand_ins::thread();
 }
 void set_thread_time_critical(ThreadHandle thread) {
     // Only a request for the thread the demo started counts as one.
-    if (thread == reinterpret_cast<ThreadHandle>(&thread_token)) record_platform_call(PlatformOp::set_thread_time_critical);
+    if (thread == stand_ins::thread()) record_platform_call(PlatformOp::set_thread_time_critical);
 }
 void wait_on_thread(ThreadHandle thread, uint32_t ms) {
     if (wait_observer != nullptr) wait_observer(thread, ms);

@@ -9,18 +9,10 @@
 #include <cstdio>
 
 #include "platform/common/sound_buffers.h"
+#include "platform/common/stand_ins.h"
 #include "platform/glfixed/glfixed.h"
 #include "platform/platform.h"
 #include "platform/web/web.h"
-
-namespace {
-
-// Stand-ins for the handles of a window system; only their identity matters.
-char window_token;
-char device_context_token;
-char thread_token;
-
-}  // namespace
 
 // The page's side of the backend: Module.page, handed in when the module is made.
 EM_JS(void, page_hide_cursor, (), { Module.page.hideCursor(); });
@@ -47,8 +39,8 @@ namespace platform {
 // The page shows the 640 x 480 canvas scaled to the window; there is no display mode to change.
 void set_display_mode() {}
 void hide_cursor() { page_hide_cursor(); }
-WindowHandle create_window() { return reinterpret_cast<WindowHandle>(&window_token); }
-DeviceContext get_device_context(WindowHandle) { return reinterpret_cast<DeviceContext>(&device_context_token); }
+WindowHandle create_window() { return stand_ins::window(); }
+DeviceContext get_device_context(WindowHandle) { return stand_ins::device_context(); }
 // The canvas's format is asked for with its context below.
 void set_pixel_format(DeviceContext) {}
 
@@ -88,7 +80,7 @@ void exit_process(int code) {
 // tells that engine to begin the song.
 ThreadHandle create_thread(ThreadProc) {
     page_start_music();
-    return reinterpret_cast<ThreadHandle>(&thread_token);
+    return stand_ins::thread();
 }
 void set_thread_time_critical(ThreadHandle) {}
 void wait_on_thread(ThreadHandle, uint32_t) {}
