@@ -7,8 +7,7 @@ set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$(cd "$1" && pwd)
 tool="$build/demo-capture"
-work=$(mktemp -d /tmp/capture-failures.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder capture-failures
 
 # expect NAME CODE PATTERN -- COMMAND...: runs COMMAND in an empty folder $work/NAME/out,
 # checks its exit code, that stderr matches PATTERN and that the folder is still empty.

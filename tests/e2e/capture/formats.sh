@@ -6,8 +6,7 @@ set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$(cd "$1" && pwd)
 tool="$build/demo-capture"
-work=$(mktemp -d /tmp/capture-formats.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder capture-formats
 range="--fps 12 --start 7800 --end 8500"   # 9 frames: the first caption over the backdrop
 
 "$tool" $range -f lossless -o "$work/demo.mkv" || fail "lossless capture failed"

@@ -8,8 +8,7 @@
 set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$(cd "$1" && pwd)
-work=$(mktemp -d /tmp/capture-full.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder capture-full
 
 start=$(now_ms)
 "$build/demo-capture" -o "$work/demo.mp4" || fail "full capture failed"

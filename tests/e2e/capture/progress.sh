@@ -4,8 +4,7 @@
 set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$(cd "$1" && pwd)
-work=$(mktemp -d /tmp/capture-progress.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder capture-progress
 cmd="$build/demo-capture --format png --fps 10 --end 3000"
 
 # On a pseudo-terminal (script(1) gives the program one).

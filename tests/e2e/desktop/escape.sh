@@ -5,10 +5,7 @@
 set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$1
-log=$(artifacts)/escape_frames.log
-rm -f "$log"
-
-DEMO_SHIM_LOG=$log LD_PRELOAD=$build/tests/libdemo_shim.so start_demo "$build"
+start_demo_logged "$build" escape_frames.log
 sleep 2
 asked=$(now_ms)
 xdotool key Escape

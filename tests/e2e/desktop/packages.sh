@@ -9,8 +9,7 @@ set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$1
 out="$build/package"
-work=$(mktemp -d /tmp/demo-packages.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder demo-packages
 
 started=$(now_ms)
 bash "$src/scripts/package.sh" "$out" >"$build/package.log" 2>&1 ||

@@ -8,8 +8,7 @@ set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$1
 demo="$build/demo"
-work=$(mktemp -d /tmp/demo-options.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+work_folder demo-options
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER PULSE_SERVER=unix:/nonexistent)
 
 for opt in --help -h; do

@@ -4,10 +4,7 @@
 set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$1
-log=$(artifacts)/window_close_frames.log
-rm -f "$log"
-
-DEMO_SHIM_LOG=$log LD_PRELOAD=$build/tests/libdemo_shim.so start_demo "$build"
+start_demo_logged "$build" window_close_frames.log
 sleep 1
 "$build/tests/close_window" EDIT || { kill -9 $pid; fail "could not ask the window to close"; }
 asked=$(now_ms)  # the request has been sent by the time the tool returns

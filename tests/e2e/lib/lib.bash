@@ -36,6 +36,12 @@ wait_pid_ms() {
     rc=$?
 }
 
+# work_folder NAME: a fresh folder /tmp/NAME.XXXXXX in work, removed when the script ends.
+work_folder() {
+    work=$(mktemp -d "/tmp/$1.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+}
+
 artifacts() {
     local dir=${DEMO_TEST_ARTIFACTS:-/tmp/demo-artifacts}
     mkdir -p "$dir"
@@ -59,6 +65,14 @@ start_demo() {
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
     launch_demo "$1"
     wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+}
+
+# start_demo_logged BUILD NAME: start_demo with the test shim's frame log in the artifacts
+# folder as NAME (fresh); sets log and pid.
+start_demo_logged() {
+    log=$(artifacts)/$2
+    rm -f "$log"
+    DEMO_SHIM_LOG=$log LD_PRELOAD=$1/tests/libdemo_shim.so start_demo "$1"
 }
 
 # record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit
