@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks a frame log that the test shim (tests/tools/demo_shim.cpp, DEMO_SHIM_LOG) wrote during
+"""Checks a frame log that the test shim (tests/tools/frame_timing.cpp, DEMO_SHIM_LOG) wrote during
 a run of the real demo: every presented frame's scene time, raw tick, real time and picture
 digest, then the exit. Used by the end-to-end scripts; prints what it found and exits 1 with the
 reasons when a check fails.
