@@ -13,7 +13,7 @@ namespace {
 
 const Gl11* entries;  // null until a context is chosen
 Gl11 legacy;
-Es3 es;
+Es3 loaded;
 bool layer_on;
 
 template <typename Function>
@@ -26,19 +26,12 @@ bool load(ProcLoader loader, const char* name, Function& out) {
 
 }  // namespace
 
-const char* const kEsFunctionNames[] = {
-#define GLFIXED_NAME(result, loader_name, member, params) loader_name,
-    GLFIXED_ES_FUNCTIONS(GLFIXED_NAME)
-#undef GLFIXED_NAME
-    nullptr,
-};
-
 bool start(ProcLoader es_functions) {
     bool ok = true;
-#define GLFIXED_LOAD(result, loader_name, member, params) ok = load(es_functions, loader_name, es.member) && ok;
+#define GLFIXED_LOAD(result, loader_name, member, params) ok = load(es_functions, loader_name, loaded.member) && ok;
     GLFIXED_ES_FUNCTIONS(GLFIXED_LOAD)
 #undef GLFIXED_LOAD
-    if (!ok || !layer_start(es)) return false;
+    if (!ok || !layer_start(loaded)) return false;
     entries = &layer_entries();
     layer_on = true;
     return true;
@@ -54,8 +47,6 @@ bool pass_through(ProcLoader legacy_functions) {
     layer_on = false;
     return true;
 }
-
-bool active() { return layer_on; }
 
 void flush() {
     if (layer_on) layer_flush();

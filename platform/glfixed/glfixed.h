@@ -10,6 +10,9 @@
 // On a host that also has a legacy GL context, the same entry points can instead pass every call
 // through to the real legacy functions: one executable then draws either way.
 //
+// Where the layer cannot do what was asked it counts the call rather than fail it silently
+// (stats()); DEMO_GL_STATS=1 makes a host print the counters when the program ends.
+//
 // What it does as OpenGL 1.1 defines: GL_QUADS (split as Mesa's legacy path splits them) and
 // GL_TRIANGLES, immediate or from client vertex and normal arrays (three floats); the modelview
 // and projection stacks; light 0 (directional) with the global ambient light, colour material on
@@ -20,8 +23,8 @@
 // glPushAttrib and glPopAttrib of the enable switches.
 // What it leaves out: every other primitive, eye-linear and sphere generation, R and Q
 // generation, other lights, materials, fog, mipmaps, other attribute groups, glBitmap outside a
-// display list, and any call other than glBitmap inside one (left out of the list). See
-// tables.h for the entry points.
+// display list, and any call inside one other than glBitmap, the enable switches and an empty
+// glBegin/glEnd (left out of the list). See tables.h for the entry points.
 //
 // Main thread only, with the context current.
 #pragma once
@@ -31,9 +34,6 @@ namespace glfixed {
 // The host's way to find a GL function by name (eglGetProcAddress, a table of emscripten_gl*
 // functions ...); null for a name it does not know.
 using ProcLoader = void* (*)(const char* name);
-
-// The ES function names the layer loads, null-terminated: what a host's loader must know.
-extern const char* const kEsFunctionNames[];
 
 // With an OpenGL ES 3 (WebGL 2) context current: loads the ES functions, builds the shader pair,
 // the vertex buffer and the glyph atlas, and makes the GL 1.1 entry points draw through the
@@ -45,11 +45,32 @@ bool start(ProcLoader es_functions);
 // missing.
 bool pass_through(ProcLoader legacy_functions);
 
-// True once start() succeeded: the entry points draw through the layer.
-bool active();
-
 // Sends the primitives the layer still holds to the GPU. A host calls it when a frame is done
 // (glFlush, glFinish and glReadPixels do it too). Nothing when the layer is not active.
 void flush();
+
+// What the layer dropped or could not do, counted since start() (or reset()). In a program that
+// stays within the layer every counter stays 0.
+struct Stats {
+    unsigned long vertices_dropped;      // outside glBegin/glEnd, of a primitive it does not draw,
+                                         // of an incomplete polygon, from arrays it cannot read
+    unsigned long list_names_dropped;    // glCallList(s) names with no list, or an unknown index type
+    unsigned long atlas_full;            // bitmaps whose bits found no room: they only move
+    unsigned long matrix_stack_overflow;
+    unsigned long matrix_stack_underflow;
+    unsigned long attrib_stack_overflow;
+    unsigned long attrib_stack_underflow;
+    unsigned long unknown_capability;    // glEnable/glDisable of a switch the layer does not have
+    unsigned long calls_in_list;         // calls left out of a display list being compiled
+};
+const Stats& stats();
+
+// One line per counter on stderr, when DEMO_GL_STATS=1 and the layer is drawing. Hosts call it
+// as the program ends.
+void print_stats_if_asked();
+
+// Back to the state start() leaves (GL's defaults, no lists, counters 0), the GPU objects kept.
+// For tests.
+void reset();
 
 }  // namespace glfixed

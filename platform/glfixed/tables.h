@@ -60,8 +60,6 @@
     X(void, glRasterPos2f, (GLfloat x, GLfloat y), (x, y))                                               \
     X(void, glGetFloatv, (GLenum pname, GLfloat* params), (pname, params))                               \
     X(void, glPixelStorei, (GLenum pname, GLint param), (pname, param))                                  \
-    X(void, glPushClientAttrib, (GLbitfield mask), (mask))                                               \
-    X(void, glPopClientAttrib, (), ())                                                                   \
     X(void, glReadPixels,                                                                                \
       (GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, GLvoid* pixels),     \
       (x, y, width, height, format, type, pixels))                                                       \
@@ -129,8 +127,8 @@ struct Es3 {
 #undef GLFIXED_MEMBER
 };
 
-// The layer's implementation (layer.cpp), drawing with `es`; sets up its GPU objects. False,
-// with a line on stderr, when the shaders do not build.
+// The layer's implementation (layer_entries.cpp), drawing with `es`; sets up its GPU objects.
+// False, with a line on stderr, when the shaders do not build.
 bool layer_start(const Es3& es);
 const Gl11& layer_entries();
 void layer_flush();

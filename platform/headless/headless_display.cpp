@@ -99,7 +99,10 @@ bool escape_pressed() {
     return escape_held;
 }
 
-void exit_process(int code) { process::exit_now(code); }
+void exit_process(int code) {
+    glfixed::print_stats_if_asked();
+    process::exit_now(code);
+}
 
 ThreadHandle create_thread(ThreadProc proc) {
     thread_proc = proc;

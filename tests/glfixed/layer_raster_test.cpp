@@ -1,13 +1,16 @@
 // The raster position on the fixed-function layer, as OpenGL 1.1 defines it: a bitmap keeps the
 // colour latched by glRasterPos, and a raster position outside the view drops every bitmap drawn
 // from it. The demo's own caption placement and font lists, texturing off so the colour shows
-// as it is. Each test starts the demo on the layer in its own process.
+// as it is. Each test starts the demo on the layer in its own process. Last, the layer's counters
+// over the whole script.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "captions/captions.h"
 #include "platform/gl.h"
+#include "platform/glfixed/glfixed.h"
+#include "runtime/runtime.h"
 #include "tests/support/headless_demo.h"
 
 namespace {
@@ -78,4 +81,18 @@ TEST(LayerRaster, OutsideTheViewTheWholeWordIsDropped) {
     EXPECT_EQ(raster(GL_CURRENT_RASTER_POSITION_VALID, 0), 1.0f);
     glCallLists(8, GL_UNSIGNED_BYTE, "HHHHHHHH");
     EXPECT_GT(count_colours().red, 1000);
+}
+
+// The whole script on the layer, a frame every 40 ms: nothing the demo asks for is dropped or
+// refused.
+TEST(LayerStats, TheWholeScriptStaysWithinTheLayer) {
+    setenv("DEMO_GL", "layer", 1);
+    test_support::start_headless_demo();
+    for (uint32_t t = 0; t <= 82000; t += 40) render_frame(t);
+    const glfixed::Stats& s = glfixed::stats();
+    const unsigned long counts[] = {s.vertices_dropped, s.list_names_dropped, s.atlas_full,
+                                    s.matrix_stack_overflow, s.matrix_stack_underflow, s.attrib_stack_overflow,
+                                    s.attrib_stack_underflow, s.unknown_capability, s.calls_in_list};
+    for (unsigned long c : counts) EXPECT_EQ(c, 0u);
+    glfixed::print_stats_if_asked();
 }
