@@ -44,7 +44,10 @@ std::filesystem::path output_folder() {
 pid_t start_renderer(const std::string& gl, const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
     std::string times;
-    for (uint32_t t : kTimes) times += (times.empty() ? "" : ",") + std::to_string(t);
+    for (uint32_t t : kTimes) {
+        if (!times.empty()) times += ',';
+        times += std::to_string(t);
+    }
     const std::string step = std::to_string(kStep), dir = folder.string();
     const char* argv[] = {WEB_REFERENCE, "frames", step.c_str(), times.c_str(), dir.c_str(), nullptr};
 
