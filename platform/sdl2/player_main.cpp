@@ -2,6 +2,7 @@
 // start-up and frame loop as runtime/main.cpp does. The demo core itself takes no command
 // line. Main thread.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/common/frame_stats.h"
@@ -50,17 +51,21 @@ void print_help(const char* name) {
 int main(int argc, char** argv) {
     const char* name = program_name(argc > 0 ? argv[0] : "demo");
     if (!gl_choice::from_environment(&sdl2_player::gl)) {
-        std::fprintf(stderr, "%s: DEMO_GL %s (see %s --help)\n", name, gl_choice::kRefusal, name);
+        std::fprintf(stderr, "%s: DEMO_GL '%s' %s (see %s --help)\n", name, std::getenv("DEMO_GL"), gl_choice::kRefusal,
+                     name);
         return 2;
     }
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "-w") == 0 || std::strcmp(arg, "--window") == 0) {
             sdl2_player::start_in_window = true;
+        } else if (std::strcmp(arg, "--gl") == 0 && i + 1 == argc) {
+            std::fprintf(stderr, "%s: option '--gl' needs a value (see %s --help)\n", name, name);
+            return 2;
         } else if (std::strcmp(arg, "--gl") == 0 || std::strncmp(arg, "--gl=", 5) == 0) {
-            const char* value = arg[4] == '=' ? arg + 5 : (i + 1 < argc ? argv[++i] : "");
+            const char* value = arg[4] == '=' ? arg + 5 : argv[++i];
             if (!gl_choice::parse(value, &sdl2_player::gl)) {
-                std::fprintf(stderr, "%s: --gl %s (see %s --help)\n", name, gl_choice::kRefusal, name);
+                std::fprintf(stderr, "%s: --gl '%s' %s (see %s --help)\n", name, value, gl_choice::kRefusal, name);
                 return 2;
             }
         } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {

@@ -15,7 +15,9 @@
 //                            frames); then an exit line
 //                            with the exit code, the frame count, the peak resident memory and
 //                            the times from the process start (the shim's loading) to the visual
-//                            clock's origin and to the first swap.
+//                            clock's origin and to the first swap. Before the first frame, a
+//                            line "gl VERSION": the GL_VERSION string of the context drawn with
+//                            ("OpenGL ES 3.x ..." for the layer, a legacy version otherwise).
 //   DEMO_CENSUS=path         counts heap allocation calls by the object file that made them
 //                            (see census below) and writes the table there at exit.
 //
@@ -400,6 +402,15 @@ void log_frame() {
           grey, wall_ms());
 }
 
+// Asked of the real library (the programs' own GL entry points cover only OpenGL 1.1 drawing).
+void log_gl_version() {
+    using GetString = const unsigned char* (*)(unsigned);
+    static auto get_string = reinterpret_cast<GetString>(dlsym(RTLD_DEFAULT, "glGetString"));
+    constexpr unsigned kVersion = 0x1F02;  // GL_VERSION
+    const unsigned char* version = get_string != nullptr ? get_string(kVersion) : nullptr;
+    print(log_fd, "gl %s\n", version != nullptr ? reinterpret_cast<const char*>(version) : "unknown");
+}
+
 [[noreturn]] void finish(ExitFunction real, int code) {
     // A child forked by a library (D-Bus starting a helper) leaves the files to the parent.
     if (getpid() != shim_pid) {
@@ -473,6 +484,7 @@ void SDL_GL_SwapWindow(void* window) {
         origin = previous_call;
         origin_known = true;
     }
+    if (frames == 0 && log_fd >= 0) log_gl_version();
     if (frames == 0) begin_phase("frames");
     ++frames;
     if (current_phase.load(std::memory_order_relaxed) >= 0) ++phase_frames[current_phase.load()];
