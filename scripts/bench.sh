@@ -38,10 +38,10 @@ echo "GL: headless Mesa llvmpipe (EGL surfaceless); live: SDL2 under Xvfb. Figur
 section "Start-up (headless; bench/bench_startup)"
 "$build/bench/bench_startup" 1
 
-section "Frames per second per scene, ratio to the empty-script frame (bench/bench_effects, ${seconds} s each)"
-"$build/bench/bench_effects" "$seconds"
+section "Frames per second per scene, ratio to the empty-script frame, legacy GL (DEMO_GL=legacy; bench/bench_effects, ${seconds} s each)"
+DEMO_GL=legacy "$build/bench/bench_effects" "$seconds"
 
-section "The same on the fixed-function GL layer (DEMO_GL=layer: OpenGL ES 3 on llvmpipe, as the browser draws)"
+section "The same on the fixed-function GL layer (the default: OpenGL ES 3 on llvmpipe, as the browser draws)"
 DEMO_GL=layer "$build/bench/bench_effects" "$seconds"
 
 section "Instrument synthesis (bench/bench_music)"
