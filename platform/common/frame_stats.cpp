@@ -27,8 +27,8 @@ constexpr int kBetween = kSceneCount;
 constexpr int kGroups = kSceneCount + 1;
 const char* const kBetweenName = "between scenes";
 
-// 82 s at up to 12,000 frames per second; frames past that are counted, not kept.
-constexpr uint32_t kCapacity = 1u << 20;
+// 82 s at up to 6,000 frames per second; frames past that are counted, not kept.
+constexpr uint32_t kCapacity = 1u << 19;
 
 bool keeping;
 float frame_ms[kCapacity];
