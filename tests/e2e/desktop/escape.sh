@@ -14,7 +14,11 @@ escape_run() {
     log=$(artifacts)/escape_frames_$name.log
     rm -f "$log"
     DEMO_SHIM_LOG=$log LD_PRELOAD=$build/tests/libdemo_shim.so start_demo "$build" "${@:3}"
-    sleep 2
+    # Frames first (a loaded machine may take seconds from the window to the first one), so the
+    # log names the context.
+    local deadline=$(( $(now_ms) + 30000 ))
+    while [ -z "$(gl_of "$log")" ] && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
+    sleep 1
     asked=$(now_ms)
     xdotool key Escape
     pressed=$(now_ms)  # xdotool has sent the key by the time it returns
