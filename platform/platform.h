@@ -43,8 +43,9 @@ WindowHandle create_window();
 DeviceContext get_device_context(WindowHandle window);
 // Chooses and sets a double-buffered RGBA pixel format with 32 colour and 32 depth bits.
 void set_pixel_format(DeviceContext dc);
-// Creates the legacy (compatibility) GL context and makes it current on this thread, with a
-// 640 x 480 viewport covering the whole picture.
+// Creates the GL context and makes it current on this thread, with a 640 x 480 viewport
+// covering the whole picture: a legacy (compatibility) context, or one the fixed-function
+// layer (platform/glfixed) draws the demo's OpenGL 1.1 calls on.
 void create_gl_context(DeviceContext dc);
 // Shows the finished frame. The picture stays in the drawing target afterwards (copy
 // behaviour), so the next frame's fade darkens this one.

@@ -38,10 +38,10 @@ echo "GL: headless Mesa llvmpipe (EGL surfaceless); live: SDL2 under Xvfb. Figur
 section "Start-up (headless; bench/bench_startup)"
 "$build/bench/bench_startup" 1
 
-section "Frames per second per scene, ratio to the empty-script frame (bench/bench_effects, ${seconds} s each)"
-"$build/bench/bench_effects" "$seconds"
+section "Frames per second per scene, ratio to the empty-script frame, legacy GL (DEMO_GL=legacy; bench/bench_effects, ${seconds} s each)"
+DEMO_GL=legacy "$build/bench/bench_effects" "$seconds"
 
-section "The same on the fixed-function GL layer (DEMO_GL=layer: OpenGL ES 3 on llvmpipe, as the browser draws)"
+section "The same on the fixed-function GL layer (the default: OpenGL ES 3 on llvmpipe, as the browser draws)"
 DEMO_GL=layer "$build/bench/bench_effects" "$seconds"
 
 section "Instrument synthesis (bench/bench_music)"
@@ -93,6 +93,19 @@ if grep -q "^exit code 0" "$work/live.log" 2>/dev/null; then
 else
     echo "the live run did not end normally:"; cat "$work/live.err"
 fi
+
+section "Live program full screen on a 1920x1080 display, the layer against legacy GL back to back (DEMO_FRAME_STATS=1; clock 2 x real time through the test shim: the whole script in 41 s each)"
+big=$(free_display)
+Xvfb ":$big" -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb-1080.log" 2>&1 &
+big_pid=$!
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$big" ] && break; sleep 0.1; done
+for gl in layer legacy; do
+    echo "--gl $gl:"
+    DISPLAY=":$big" DEMO_FRAME_STATS=1 DEMO_SHIM_TICK_SCALE=2 LD_PRELOAD="$build/tests/libdemo_shim.so" \
+        timeout 120 "$build/demo" --gl "$gl" 2>"$work/live-$gl.err" | sed 's/^frame stats: /  /' || true
+    [ -s "$work/live-$gl.err" ] && sed 's/^/  stderr: /' "$work/live-$gl.err"
+done
+kill "$big_pid" 2>/dev/null && wait "$big_pid" 2>/dev/null || true
 
 section "The browser version (headless Chromium, SwiftShader WebGL 2; bench/web_bench.py)"
 PYTHONPATH="$root/tests/e2e/lib" /usr/bin/python3 bench/web_bench.py "$build" "$root/build-web" || echo "the browser figures could not be taken"

@@ -28,14 +28,21 @@ ensure_capture_tool() {
     ninja -C "$1" demo-capture
 }
 
+# free_display: a display number nobody uses, from 90 up.
+free_display() {
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    echo "$n"
+}
+
 # start_servers WORK: starts a virtual display (Xvfb, 1280x720, a display number nobody uses)
 # and a PulseAudio server with a null sink named `nul`, their logs and sockets under WORK, and
 # exports DISPLAY, PULSE_RUNTIME_PATH and PULSE_SERVER. stop_servers ends both.
 xvfb_pid=""
 pulse_pid=""
 start_servers() {
-    local work=$1 n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    local work=$1 n
+    n=$(free_display)
     Xvfb ":$n" -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done

@@ -35,7 +35,11 @@ bool create() {
     glBindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kPictureWidth, kPictureHeight);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_buffer);
-    if (!attach_depth(GL_DEPTH_COMPONENT32, 32) && !attach_depth(GL_DEPTH_COMPONENT24, 24)) return false;
+    // OpenGL ES 3 has no 32-bit fixed-point depth; its 32-bit float depth keeps the layer's
+    // depth tests as fine as legacy GL's.
+    if (!attach_depth(GL_DEPTH_COMPONENT32, 32) && !attach_depth(GL_DEPTH_COMPONENT32F, 32) &&
+        !attach_depth(GL_DEPTH_COMPONENT24, 24))
+        return false;
     glViewport(0, 0, kPictureWidth, kPictureHeight);
     // Start from black, as a freshly cleared window would.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -2,16 +2,13 @@
 // target, a clock the caller sets, an Escape key the caller holds, and recorded (never started)
 // threads. Runs on the one thread that drives the demo.
 //
-// DEMO_GL=layer draws through the fixed-function layer on an OpenGL ES 3 context instead of the
-// legacy GL context, as the browser build does; the picture should be the same.
+// It draws through the fixed-function layer on an OpenGL ES 3 context, as the desktop player and
+// the browser build do; DEMO_GL=legacy draws with a legacy GL context instead, for comparison.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
-#include <dlfcn.h>
 
-#include <cstdlib>
-#include <cstring>
-
+#include "platform/common/gl_choice.h"
 #include "platform/common/offscreen.h"
 #include "platform/common/process.h"
 #include "platform/common/stand_ins.h"
@@ -30,17 +27,14 @@ headless::PlatformOp platform_calls[headless::kPlatformLogCapacity];
 uint32_t platform_call_count;
 void (*call_observer)(headless::PlatformOp);
 
-// Which GL the demo draws with: false for the legacy context, true for the layer.
+// Which GL the demo draws with: true for the layer, false for the legacy context.
 bool use_layer() {
-    const char* choice = std::getenv("DEMO_GL");
-    if (choice == nullptr || *choice == '\0' || std::strcmp(choice, "legacy") == 0) return false;
-    if (std::strcmp(choice, "layer") == 0) return true;
-    process::fail("DEMO_GL must be \"legacy\" or \"layer\"");
+    gl_choice::Gl gl = gl_choice::Gl::layer;
+    if (!gl_choice::from_environment(&gl)) process::fail("DEMO_GL", gl_choice::kRefusal);
+    return gl == gl_choice::Gl::layer;
 }
 
 void* es_function(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
-// The real GL and GLU functions: the next definition after this program's own (the layer's).
-void* legacy_function(const char* name) { return dlsym(RTLD_NEXT, name); }
 
 using headless::PlatformOp;
 using headless::record_platform_call;
@@ -79,7 +73,7 @@ void create_gl_context(DeviceContext) {
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, layer ? es3 : nullptr);
     if (context == EGL_NO_CONTEXT) process::fail(layer ? "EGL refused an OpenGL ES 3 context" : "EGL refused an OpenGL context");
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) process::fail("EGL cannot make the context current");
-    if (layer ? !glfixed::start(es_function) : !glfixed::pass_through(legacy_function))
+    if (layer ? !glfixed::start(es_function) : !gl_choice::start_legacy())
         process::fail(layer ? "the fixed-function layer cannot start" : "the GL library lacks a legacy function");
     if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
     // Recorded once the context is current, so an observer may already look into GL.

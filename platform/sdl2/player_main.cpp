@@ -2,8 +2,11 @@
 // start-up and frame loop as runtime/main.cpp does. The demo core itself takes no command
 // line. Main thread.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "platform/common/frame_stats.h"
+#include "platform/common/gl_choice.h"
 #include "platform/sdl2/sdl2_player.h"
 #include "runtime/runtime.h"
 
@@ -16,7 +19,7 @@ const char* program_name(const char* argv0) {
 
 void print_help(const char* name) {
     std::printf(
-        "Usage: %s [--window]\n"
+        "Usage: %s [--window] [--gl layer|legacy]\n"
         "\n"
         "Plays %s: 82 seconds of OpenGL scenes and an 8-channel song, all computed at\n"
         "start-up. Full screen unless asked otherwise; the 640x480 picture keeps its 4:3\n"
@@ -24,6 +27,10 @@ void print_help(const char* name) {
         "\n"
         "  -w, --window   play in a resizable window, as large as fits the desktop (at most\n"
         "                 1280x960)\n"
+        "      --gl GL    what draws the picture: 'layer' (the default) draws through the\n"
+        "                 demo's fixed-function layer on OpenGL ES 3 (or OpenGL 3.3), falling\n"
+        "                 back to legacy OpenGL where neither is offered; 'legacy' draws with\n"
+        "                 legacy OpenGL (also DEMO_GL=layer or legacy; the option wins)\n"
         "  -h, --help     this text\n"
         "      --version  the version\n"
         "\n"
@@ -31,6 +38,9 @@ void print_help(const char* name) {
         "  Escape            end the demo at once\n"
         "  Alt+Enter, F11    switch between the window and full screen\n"
         "  closing the window ends the demo like Escape; otherwise it ends after 82 seconds\n"
+        "\n"
+        "Environment: DEMO_FRAME_STATS=1 prints frames per second and frame times per scene at\n"
+        "the end.\n"
         "\n"
         "Exit status: 0 played (or ended early), 1 no display or no OpenGL, 2 bad options.\n",
         name, DEMO_TITLE);
@@ -40,10 +50,24 @@ void print_help(const char* name) {
 
 int main(int argc, char** argv) {
     const char* name = program_name(argc > 0 ? argv[0] : "demo");
+    if (!gl_choice::from_environment(&sdl2_player::gl)) {
+        std::fprintf(stderr, "%s: DEMO_GL '%s' %s (see %s --help)\n", name, std::getenv("DEMO_GL"), gl_choice::kRefusal,
+                     name);
+        return 2;
+    }
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "-w") == 0 || std::strcmp(arg, "--window") == 0) {
             sdl2_player::start_in_window = true;
+        } else if (std::strcmp(arg, "--gl") == 0 && i + 1 == argc) {
+            std::fprintf(stderr, "%s: option '--gl' needs a value (see %s --help)\n", name, name);
+            return 2;
+        } else if (std::strcmp(arg, "--gl") == 0 || std::strncmp(arg, "--gl=", 5) == 0) {
+            const char* value = arg[4] == '=' ? arg + 5 : argv[++i];
+            if (!gl_choice::parse(value, &sdl2_player::gl)) {
+                std::fprintf(stderr, "%s: --gl '%s' %s (see %s --help)\n", name, value, gl_choice::kRefusal, name);
+                return 2;
+            }
         } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
             print_help(name);
             return 0;
@@ -56,6 +80,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    frame_stats::start();
     platform::DeviceContext dc = start_up();
     run_frame_loop(dc);
 }

@@ -1,7 +1,8 @@
 // SDL2 backend, the program people play: a borderless desktop-fullscreen window (no real mode
 // switch, which an immediate exit could not undo), or on request a resizable window; Alt+Enter
-// and F11 switch between the two. A legacy GL context draws into the 640 x 480 offscreen
-// target, presented scaled with its 4:3 aspect and black bars. Main thread, except the thread
+// and F11 switch between the two. The demo draws through the fixed-function layer on an OpenGL
+// ES 3 context (or with legacy GL, sdl2_gl.cpp) into the 640 x 480 offscreen target, presented
+// scaled with its 4:3 aspect and black bars. Main thread, except the thread
 // functions at the end, whose callers are named there.
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
@@ -12,11 +13,15 @@
 
 #include <cstdlib>
 
+#include "platform/common/frame_stats.h"
 #include "platform/common/offscreen.h"
 #include "platform/common/process.h"
 #include "platform/common/thread_record.h"
+#include "platform/glfixed/glfixed.h"
 #include "platform/platform.h"
+#include "platform/sdl2/sdl2_gl.h"
 #include "platform/sdl2/sdl2_player.h"
+#include "runtime/runtime.h"
 
 bool sdl2_player::start_in_window;
 
@@ -128,7 +133,7 @@ void set_display_mode() {
 void hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 WindowHandle create_window() {
-    // No version or profile requested: a legacy context, where glBegin and glBitmap are valid.
+    sdl2_gl::request_context();
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -161,8 +166,7 @@ DeviceContext get_device_context(WindowHandle w) { return reinterpret_cast<Devic
 void set_pixel_format(DeviceContext) {}
 
 void create_gl_context(DeviceContext) {
-    context = SDL_GL_CreateContext(window);
-    if (context == nullptr) fail("cannot create an OpenGL context");
+    context = sdl2_gl::create_context(window);
     SDL_GL_SetSwapInterval(1);  // vsync where the driver offers it; a refusal just runs faster
     if (!offscreen::create()) fail("the GL driver offers no 640x480 framebuffer with depth");
 }
@@ -171,8 +175,10 @@ void present(DeviceContext) {
     int w = 0;
     int h = 0;
     SDL_GL_GetDrawableSize(window, &w, &h);
+    glfixed::flush();
     offscreen::blit_to_window(w, h);
     SDL_GL_SwapWindow(window);
+    frame_stats::presented(scene_time);
 }
 
 uint32_t tick_count() { return SDL_GetTicks(); }
@@ -210,6 +216,7 @@ bool escape_pressed() {
 void exit_process(int code) {
     // Immediate: the sequencer thread and the sound end with the process. The window system
     // takes back the window and the cursor; no display mode was changed.
+    frame_stats::print();
     process::exit_now(code);
 }
 

@@ -3,9 +3,13 @@
 // thread only.
 #pragma once
 
+#include "platform/common/gl_choice.h"
+
 namespace sdl2_player {
 
 // Start in a resizable window instead of covering the screen.
 extern bool start_in_window;
+// Draw through the fixed-function layer (the default) or with legacy GL.
+extern gl_choice::Gl gl;
 
 }  // namespace sdl2_player

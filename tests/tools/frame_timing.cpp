@@ -15,7 +15,9 @@
 //                            frames); then an exit line
 //                            with the exit code, the frame count, the peak resident memory and
 //                            the times from the process start (the shim's loading) to the visual
-//                            clock's origin and to the first swap.
+//                            clock's origin and to the first swap. Before the first frame, a
+//                            line "gl VERSION": the GL_VERSION string of the context drawn with
+//                            ("OpenGL ES 3.x ..." for the layer, a legacy version otherwise).
 //
 // The allocation census (DEMO_CENSUS) is the other half: heap_census.cpp. Threads: the tick and
 // swap functions run on the demo's main thread.
@@ -139,6 +141,15 @@ __attribute__((destructor)) void at_normal_exit() {
 
 }  // namespace
 
+// Asked of the real library (the programs' own GL entry points cover only OpenGL 1.1 drawing).
+void log_gl_version() {
+    using GetString = const unsigned char* (*)(unsigned);
+    static auto get_string = reinterpret_cast<GetString>(dlsym(RTLD_DEFAULT, "glGetString"));
+    constexpr unsigned kVersion = 0x1F02;  // GL_VERSION
+    const unsigned char* version = get_string != nullptr ? get_string(kVersion) : nullptr;
+    print(log_fd, "gl %s\n", version != nullptr ? reinterpret_cast<const char*>(version) : "unknown");
+}
+
 // The files are opened by the first call that shows this is the program under test, not a
 // wrapper such as timeout that the variables passed through. Programs it starts from then on
 // run without the shim.
@@ -184,6 +195,7 @@ void SDL_GL_SwapWindow(void* window) {
         origin = previous_call;
         origin_known = true;
     }
+    if (frames == 0 && log_fd >= 0) log_gl_version();
     census::frame_presented(frames == 0);
     ++frames;
     if (log_fd >= 0) log_frame();

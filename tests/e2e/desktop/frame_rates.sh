@@ -5,7 +5,8 @@
 # and the captions at their scene times (checked on a digest of each presented picture).
 # The uncapped run also starts its tick counter 8 s below 2^32 (start-up takes some of that),
 # so the counter wraps during the run and the script must go on in order, and counts the heap allocations after the first frame
-# by object: the demo executable makes none.
+# by object: the demo executable makes none. It also prints its own frame statistics
+# (DEMO_FRAME_STATS=1), which must agree with the shim's frame log scene by scene.
 set -u
 . "$(dirname "$0")/../lib/lib.bash"
 build=$1
@@ -15,8 +16,8 @@ dir=$(artifacts)
 [ -f "$shim" ] || fail "no $shim"
 
 DEMO_SHIM_LOG=$dir/frames_uncapped.log DEMO_SHIM_FIRST_TICK=$(( (1 << 32) - 8000 )) \
-    DEMO_CENSUS=$dir/census_live.txt LD_PRELOAD=$shim \
-    launch_demo "$build" "$dir/frames_uncapped.err" 200; fast=$pid
+    DEMO_CENSUS=$dir/census_live.txt LD_PRELOAD=$shim DEMO_FRAME_STATS=1 \
+    launch_demo "$build" "$dir/frames_uncapped.err" 200 >"$dir/frames_uncapped.out"; fast=$pid
 DEMO_SHIM_LOG=$dir/frames_10fps.log DEMO_SHIM_FRAME_MS=100 LD_PRELOAD=$shim \
     launch_demo "$build" "$dir/frames_10fps.err" 200; slow=$pid
 wait $fast; fast_rc=$?
@@ -30,7 +31,7 @@ done
 [ "$slow_rc" = 0 ] || { echo "10 fps run: exit code $slow_rc"; status=1; }
 # Not paced: more frames than the paced run beside it, whatever the machine's load leaves it.
 python3 "$e2e_lib/frame_log.py" "$dir/frames_uncapped.log" --name uncapped --wrap \
-    --more-frames-than "$dir/frames_10fps.log" || status=1
+    --more-frames-than "$dir/frames_10fps.log" --frame-stats "$dir/frames_uncapped.out" || status=1
 python3 "$e2e_lib/frame_log.py" "$dir/frames_10fps.log" --name "10 fps" --min-fps 5 --max-fps 10.5 || status=1
 
 census=$dir/census_live.txt

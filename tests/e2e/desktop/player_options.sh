@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The player's command line. --help prints the usage with the options and the controls and
-# exits 0; --version prints one line and exits 0. An unknown option or a stray argument gets
-# one line on stderr naming it and pointing to --help, exit code 2, and nothing opened: run
+# exits 0; --version prints one line and exits 0. An unknown option, a stray argument or a GL
+# other than "layer" or "legacy" (--gl, DEMO_GL) gets one line on stderr naming it and
+# pointing to --help, exit code 2, and nothing opened: run
 # with no display at all, a program that went on to open its window would say "no display"
 # and exit 1 instead.
 set -u
@@ -16,7 +17,7 @@ for opt in --help -h; do
     rc=$?
     [ "$rc" = 0 ] || fail "$opt: exit code $rc"
     [ -s "$work/err" ] && fail "$opt wrote to stderr: $(cat "$work/err")"
-    for word in Usage --window -w --help --version Escape Alt+Enter F11; do
+    for word in Usage --window -w --gl legacy DEMO_GL --help --version Escape Alt+Enter F11; do
         grep -qF -- "$word" "$work/out" || fail "$opt: the usage does not mention $word"
     done
 done
@@ -29,10 +30,15 @@ rc=$?
     fail "--version printed: $(cat "$work/out")"
 echo "--version: $(cat "$work/out")"
 
-# ARGS | the argument the complaint must name
+# [VAR=value ...] ARGS | the argument the complaint must name
 while IFS='|' read -r args named; do
-    # shellcheck disable=SC2086
-    "${nodisplay[@]}" "$demo" $args >"$work/out" 2>"$work/err"
+    read -ra words <<<"$args"
+    vars=()
+    while [ ${#words[@]} -gt 0 ] && [[ ${words[0]} == [A-Z]*=* ]]; do
+        vars+=("${words[0]}")
+        words=("${words[@]:1}")
+    done
+    "${nodisplay[@]}" "${vars[@]}" "$demo" "${words[@]}" >"$work/out" 2>"$work/err"
     rc=$?
     echo "demo $args: exit $rc: $(cat "$work/err")"
     [ "$rc" = 2 ] || fail "demo $args: exit code $rc, expected 2"
@@ -46,10 +52,18 @@ done <<'CASES'
 stray|stray
 --window extra|extra
 --window=yes|--window=yes
+--gl es|es
+--gl=LEGACY|LEGACY
+--window --gl|--gl
+DEMO_GL=gles --window|gles
+DEMO_GL=legacy --gl layer --gl=|
 CASES
 
 # The premise: without a display, a good option goes on to start-up and fails there.
-"${nodisplay[@]}" "$demo" --window >/dev/null 2>"$work/err"
-rc=$?
-[ "$rc" = 1 ] && grep -q "no display" "$work/err" ||
-    fail "demo --window with no display: exit $rc, '$(cat "$work/err")'; expected 1 and no display"
+for args in --window "--gl legacy" "--gl=layer"; do
+    # shellcheck disable=SC2086
+    "${nodisplay[@]}" "$demo" $args >/dev/null 2>"$work/err"
+    rc=$?
+    [ "$rc" = 1 ] && grep -q "no display" "$work/err" ||
+        fail "demo $args with no display: exit $rc, '$(cat "$work/err")'; expected 1 and no display"
+done

@@ -11,6 +11,8 @@ caption strokes in the first phrase's window. Options add the words of the 68 s 
 or missing), a frame-rate range and a wrap of the raw tick counter, or leave out the pictures.
 """
 import argparse
+import math
+import re
 import sys
 
 SCRIPT_END = 82000  # ms
@@ -61,6 +63,58 @@ def parse(path):
     return frames, end
 
 
+# The scenes the player's DEMO_FRAME_STATS table reports, by scene time, both ends exclusive;
+# frames in none of them are "between scenes".
+STATS_SCENES = [("particle backdrop", 0, 40000), ("cube swarm", 42000, 66500), ("tube", 70000, 78000),
+                ("coil", 78000, 1 << 32)]
+
+
+def median_and_p99(values):
+    """Nearest-rank median and 99th percentile."""
+    v = sorted(values)
+    rank = lambda q: v[min(len(v), max(1, math.ceil(q * len(v)))) - 1]
+    return rank(0.5), rank(0.99)
+
+
+def check_frame_stats(frames, path, check):
+    """The player's own frame statistics against this log: per scene the same frames (every
+    presented frame but the first, which follows none), the frame rate, median and 99th
+    percentile of the intervals between this log's swaps, within the jitter of a swap."""
+    stats = {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"frame stats: (.+?) +(\d+) frames +([\d.]+) frames/s +median +([\d.]+) ms +99th +([\d.]+) ms",
+                         line)
+            if m:
+                stats[m.group(1)] = [float(x) for x in m.groups()[1:]]
+    groups = {name: [] for name, _, _ in STATS_SCENES}
+    groups["between scenes"] = []
+    groups["whole run"] = []
+    for prev, cur in zip(frames, frames[1:]):
+        ms = cur["real"] - prev["real"]
+        name = next((n for n, lo, hi in STATS_SCENES if lo < cur["t"] < hi), "between scenes")
+        groups[name].append(ms)
+        groups["whole run"].append(ms)
+    for name, intervals in groups.items():
+        if not intervals:
+            check(name not in stats, f"frame stats: {name} reported without a frame")
+            continue
+        if name not in stats:
+            check(False, f"frame stats: no line for {name} ({len(intervals)} frames)")
+            continue
+        n, fps, median, p99 = stats[name]
+        log_median, log_p99 = median_and_p99(intervals)
+        log_fps = len(intervals) * 1000.0 / sum(intervals)
+        print(f"frame stats: {name}: {n:.0f} frames, {fps:.1f} frames/s, median {median:.2f} ms, 99th {p99:.2f} ms; "
+              f"frame log: {len(intervals)}, {log_fps:.1f}, {log_median:.2f}, {log_p99:.2f}")
+        check(n == len(intervals), f"frame stats: {name}: {n:.0f} frames, the frame log shows {len(intervals)}")
+        check(abs(fps - log_fps) <= 0.1 * log_fps, f"frame stats: {name}: {fps} frames/s, the frame log {log_fps:.1f}")
+        check(abs(median - log_median) <= 0.1 * log_median + 0.5,
+              f"frame stats: {name}: median {median} ms, the frame log {log_median:.2f}")
+        check(median <= p99 and abs(p99 - log_p99) <= 0.25 * log_p99 + 2,
+              f"frame stats: {name}: 99th percentile {p99} ms, the frame log {log_p99:.2f}")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("log")
@@ -72,6 +126,7 @@ def main():
     ap.add_argument("--max-fps", type=float)
     ap.add_argument("--wrap", action="store_true", help="the raw tick counter must wrap during the run")
     ap.add_argument("--end-only", action="store_true", help="check the timeline and the end, not the pictures")
+    ap.add_argument("--frame-stats", help="the player's DEMO_FRAME_STATS output for this run, checked against the log")
     a = ap.parse_args()
 
     frames, end = parse(a.log)
@@ -131,6 +186,9 @@ def main():
     if a.more_frames_than is not None:
         other, _ = parse(a.more_frames_than)
         check(len(frames) > len(other), f"{len(frames)} frames, no more than the {len(other)} of {a.more_frames_than}")
+
+    if a.frame_stats is not None:
+        check_frame_stats(frames, a.frame_stats, check)
 
     if a.end_only:
         return report(a.name, problems)

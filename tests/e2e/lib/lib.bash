@@ -48,31 +48,33 @@ artifacts() {
     echo "$dir"
 }
 
-# launch_demo BUILD [ERR [SECONDS]]: starts the real demo in the background, its stderr in ERR
-# (default: this script's own), ended by timeout after SECONDS when given; sets pid. Variables
-# set before the call (VAR=value launch_demo ...) reach the demo.
+# launch_demo BUILD [ERR [SECONDS [ARGS...]]]: starts the real demo with ARGS in the background,
+# its stderr in ERR (default: this script's own), ended by timeout after SECONDS when given
+# (empty: never); sets pid. Variables set before the call (VAR=value launch_demo ...) reach the
+# demo.
 launch_demo() {
     if [ -n "${3:-}" ]; then
-        timeout "$3" "$1/demo" 2>"${2:-/dev/stderr}" &
+        timeout "$3" "$1/demo" "${@:4}" 2>"${2:-/dev/stderr}" &
     else
-        "$1/demo" 2>"${2:-/dev/stderr}" &
+        "$1/demo" "${@:4}" 2>"${2:-/dev/stderr}" &
     fi
     pid=$!
 }
 
-# start_demo BUILD: starts the real demo under DISPLAY and waits for its window; sets pid.
+# start_demo BUILD [ARGS...]: starts the real demo with ARGS under DISPLAY and waits for its
+# window; sets pid.
 start_demo() {
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
-    launch_demo "$1"
+    launch_demo "$1" "" "" "${@:2}"
     wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
 }
 
-# start_demo_logged BUILD NAME: start_demo with the test shim's frame log in the artifacts
-# folder as NAME (fresh); sets log and pid.
+# start_demo_logged BUILD NAME [ARGS...]: start_demo with the test shim's frame log in the
+# artifacts folder as NAME (fresh); sets log and pid.
 start_demo_logged() {
     log=$(artifacts)/$2
     rm -f "$log"
-    DEMO_SHIM_LOG=$log LD_PRELOAD=$1/tests/libdemo_shim.so start_demo "$1"
+    DEMO_SHIM_LOG=$log LD_PRELOAD=$1/tests/libdemo_shim.so start_demo "$1" "${@:3}"
 }
 
 # record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit
@@ -97,3 +99,6 @@ frames_after() {
     awk -v at="$2" '$1 == "frame" { for (i = 2; i < NF; i += 2) if ($i == "wall" && $(i + 1) > at) n++ }
         END { print n + 0 }' "$1"
 }
+
+# gl_of LOG: the GL_VERSION of the context the run drew with, from the shim's frame log.
+gl_of() { awk '$1 == "gl" { $1 = ""; sub(/^ /, ""); print; exit }' "$1"; }

@@ -64,9 +64,11 @@ def main():
     reference = os.path.join(folder, "web_native_frames")
     os.makedirs(reference, exist_ok=True)
     native_log = open(os.path.join(folder, "web_native_frames.log"), "w")
-    # The native pass runs beside the browser's: each renders on its own.
+    # The native pass runs beside the browser's: each renders on its own. Legacy GL, so the page's
+    # layer is held against the other renderer rather than against itself.
     native = subprocess.Popen([os.path.join(native_build, "tests", "web_reference"), "frames", str(STEP),
-                               ",".join(map(str, times)), reference], stdout=native_log, stderr=subprocess.STDOUT)
+                               ",".join(map(str, times)), reference], stdout=native_log, stderr=subprocess.STDOUT,
+                              env=dict(os.environ, DEMO_GL="legacy"))
 
     server = web_lib.Server(web_lib.web_build(native_build))
     browser = web_lib.Browser()
