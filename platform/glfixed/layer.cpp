@@ -1035,7 +1035,8 @@ bool layer_start(const Es3& functions) {
     es.BindTexture(GL_TEXTURE_2D, glyph_atlas);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, kAtlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
+    static uint8_t atlas_zeros[kAtlasWidth * kAtlasHeight];  // defined texels: no lazy-init warnings
+    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, kAtlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE, atlas_zeros);
     es.ActiveTexture(GL_TEXTURE0);
 
     es.GetIntegerv(GL_VIEWPORT, viewport);

@@ -39,7 +39,7 @@ def artifacts():
 def web_build(native_build):
     """The web build beside the native one (scripts/test.sh builds both)."""
     folder = os.environ.get("DEMO_WEB_BUILD") or os.path.join(os.path.dirname(os.path.abspath(native_build)), "build-web")
-    for name in ("index.html", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"):
+    for name in ("index.html", "page.js", "test_hooks.js", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"):
         if not os.path.exists(os.path.join(folder, name)):
             fail(f"no {name} in {folder}: build it with scripts/web.sh --no-serve")
     return folder

@@ -77,7 +77,7 @@ def live_run(browser, server, folder):
     raw = os.path.join(folder, "web_sound_live.u8")
     record(browser, server.url("?autostart"), raw, RECORD_S, RECORD_S + 40)
     title = browser.driver.title
-    if title != "demo":
+    if title != "Swirlcoil":
         browser.dump_console()
         fail(f"the run ended before the recording was complete (title {title!r})")
     result = subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "sound_onsets.py"), "--sample-exact", raw])
