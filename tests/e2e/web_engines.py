@@ -126,9 +126,14 @@ def main():
         web_sound.escape_ends_it(browser)
         click_and_record(browser, server, "play", "window", RUNNING_WITHIN_S)
         web_sound.escape_ends_it(browser)
+        lines = browser.console()
         print(f"{name}: console lines seen:")
-        for line in browser.console():
+        for line in lines:
             print("  ", line)
+        # The engine's own chatter (Firefox's remote settings, say) is not the page's.
+        page_lines = [line for line in lines if "WebGL" in line or "127.0.0.1" in line or line.startswith(("error", "warn"))]
+        if page_lines:
+            failures.append(f"{name}: the page caused console messages: {page_lines}")
     finally:
         browser.close()
         server.close()

@@ -7,6 +7,9 @@
    picture black and "play again" offered; "play again" starts a fresh run from 0 s;
 4. a lost WebGL context: the frames and the music stop, "the picture was lost - play again"
    shows, and once the browser gives the context back "play again" plays a fresh run.
+5. a start the browser does not count as the user's (a script's click, no autoplay allowance):
+   the pictures play, "click for sound" shows within about a second, and the next real click
+   starts the audio and takes the line away.
 (Fullscreen, Escape and the clicks that start the sound: web_engines.py, in every engine.)
 Usage: web_page.py NATIVE_BUILD"""
 import os
@@ -137,6 +140,26 @@ def context_lost(server):
         print("context lost: the run stops, and plays again once the context is back")
 
 
+def click_for_sound(server):
+    with web_lib.Browser(autoplay=False) as browser:
+        browser.open(server.url())
+        browser.js("document.getElementById('play').click();")  # no user activation
+        wait_for(browser, "window.demoPage.frames > 0", "the demo did not start")
+        wait_for(browser, "!document.getElementById('sound-hint').hidden",
+                 '"click for sound" did not show while the audio was held back', timeout=3)
+        found = browser.js("""return { state: window.demoPage.context.state,
+            hint: document.getElementById('sound-hint').textContent };""")
+        print("held back:", found)
+        if found["state"] == "running" or found["hint"] != "click for sound":
+            fail(f'"click for sound" shows, but the audio is {found["state"]!r}: {found}')
+        browser.click("stage")
+        wait_for(browser, "window.demoPage.context.state === 'running' && document.getElementById('sound-hint').hidden",
+                 'a click after "click for sound" did not start the audio', timeout=3)
+        if not browser.js("return window.demoPage.playing;"):
+            fail('the click for sound ended the demo')
+        print('"click for sound": shown while held back, gone once a click started the audio')
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -146,6 +169,7 @@ def main():
         without_webgl2(server)
         ends_by_itself(server)
         context_lost(server)
+        click_for_sound(server)
     finally:
         server.close()
     print("web page ok")
