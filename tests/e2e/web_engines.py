@@ -131,7 +131,7 @@ def main():
         for line in lines:
             print("  ", line)
         # The engine's own chatter (Firefox's remote settings, say) is not the page's.
-        page_lines = [line for line in lines if "WebGL" in line or "127.0.0.1" in line or line.startswith(("error", "warn"))]
+        page_lines = [line for line in lines if "WebGL" in line or "http://127.0.0.1" in line or line.startswith(("error", "warn"))]
         if page_lines:
             failures.append(f"{name}: the page caused console messages: {page_lines}")
     finally:

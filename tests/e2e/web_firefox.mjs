@@ -1,7 +1,7 @@
 // Firefox ESR for the browser tests, driven over WebDriver BiDi by puppeteer-core (Debian has
 // no geckodriver). A line protocol on stdin/stdout for web_lib.py's Firefox class: each line in
 // is one JSON command, each answer one line "@@" + JSON ({ok: value} or {error: text}); every
-// other line on stdout is Firefox's own output (the page's console among it).
+// other line on stdout or stderr is Firefox's own output (the page's console among it).
 // Usage: node web_firefox.mjs NODE_MODULES_FOLDER
 import { createRequire } from 'node:module';
 import path from 'node:path';

@@ -242,7 +242,7 @@ def puppeteer_modules(native_build):
 
 class Firefox(Page):
     """Firefox ESR through tests/e2e/web_firefox.mjs, headful on the test command's X display.
-    Its stdout carries Firefox's own output too, the page's console and WebGL warnings among
+    The driver's output carries Firefox's own too, the page's console and WebGL warnings among
     it: kept as console lines. Clicks and keys are X input (xdotool): Firefox grants fullscreen
     only to events it sees as the user's own, which the protocol's input actions are not."""
     name = "firefox"
@@ -252,7 +252,7 @@ class Firefox(Page):
         self.process = subprocess.Popen(
             ["node", os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_firefox.mjs"),
              puppeteer_modules(native_build)],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         self.version = self.call("version")
 
     def call(self, op, **fields):
@@ -290,7 +290,7 @@ class Firefox(Page):
         subprocess.run(["xdotool", "key", key], check=True)
 
     def console(self):
-        return self.call("console") + [f"stdout: {line}" for line in self.output if line.strip()]
+        return self.call("console") + [f"output: {line}" for line in self.output if line.strip()]
 
     def close(self):
         try:
