@@ -57,6 +57,10 @@ function wakeAudio() {
     } catch (e) {
       page.context = null;
     }
+    // A slow output may start after the sound check has asked for a click: the line goes then.
+    if (page.context) page.context.addEventListener('statechange', () => {
+      if (page.context.state === 'running') $('sound-hint').hidden = true;
+    });
   }
   if (page.context) page.context.resume().catch(() => {});
 }
