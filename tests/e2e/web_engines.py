@@ -2,17 +2,19 @@
 """The page in one browser engine (chromium, firefox or webkit), as a user meets it there:
 1. pictures (--pictures): the seek hook's frames at 5,000, 8,150, 52,000 and 80,000 ms against
    the native renderer's, at least 99 % of the pixels within 8 levels (as web_pictures.py,
-   which runs the long pass in Chromium, with fewer frames drawn in between);
-2. sound (--pictures too): the engine's first 200 rows, rendered offline by the page's own
-   worklet, byte for byte the native render;
+   which runs the long pass in Firefox, with fewer frames drawn in between);
+2. sound (--rows): the engine's first 200 rows, rendered offline by the page's own worklet,
+   byte for byte the native render;
 3. "play fullscreen" and then, on a fresh page, "play", each clicked as a user clicks (a real
    input event): the AudioContext runs within 1 s of the click, the null sink records the song
    and its kicks come 4 rows apart (sound_onsets.py);
-4. in the fullscreen run: F leaves fullscreen and the demo plays on, the page's button enters
-   and leaves it again and the demo plays on; Escape in the window ends the run ("play again",
-   the audio suspended). In the second run Escape ends it likewise.
+4. in the fullscreen run: F leaves fullscreen and the demo plays on; the page's button enters
+   it and Escape leaves it, the demo plays on; the button enters and leaves it, likewise; Escape in the window ends the run ("play again",
+   the audio suspended). In the second run Escape ends it likewise;
+5. with sound.wasm 6 s late, "play": the AudioContext still runs within 1 s of the click, and
+   once the demo plays its song engine is there ("click for sound" never needed).
 Every console line the engine showed is printed at the end.
-Usage: web_engines.py NATIVE_BUILD ENGINE [--pictures]"""
+Usage: web_engines.py NATIVE_BUILD ENGINE [--pictures] [--rows]"""
 import os
 import sys
 import time
@@ -31,6 +33,7 @@ RUNNING_WITHIN_S = 1.0
 # takes it 0.8 to 1.9 s here even on an empty page; later contexts run within 0.7 s. The first
 # context of the process is given that start on top.
 FIRST_OUTPUT_EXTRA_S = {"firefox": 1.5}
+SLOW_SOUND_S = 6    # as late as sound.wasm came when WebKit's start went silent
 PLAYING = "window.demoPage.playing && window.demoPage.frames > 0"
 STATE = """return { playing: window.demoPage.playing, frames: window.demoPage.frames,
     fullscreen: !!document.fullscreenElement, title: document.title,
@@ -92,6 +95,16 @@ def fullscreen_stays_playing(browser):
     browser.click("fullscreen")
     browser.wait_for("!!document.fullscreenElement", "the fullscreen button did not enter fullscreen")
     time.sleep(0.5)
+    browser.key("Escape")  # the browser's own way out of fullscreen
+    browser.wait_for("!document.fullscreenElement", "Escape did not leave fullscreen")
+    time.sleep(1)
+    state = browser.js(STATE)
+    print(f"{browser.name}: fullscreen left by Escape: {state}")
+    if not state["playing"] or state["audio"] != "running":
+        fail(f"{browser.name}: Escape in fullscreen ended the demo or its sound: {state}")
+    browser.click("fullscreen")
+    browser.wait_for("!!document.fullscreenElement", "the fullscreen button did not enter fullscreen again")
+    time.sleep(0.5)
     browser.click("fullscreen")
     browser.wait_for("!document.fullscreenElement", "the fullscreen button did not leave fullscreen")
     time.sleep(1)  # Escape now comes as a person's would, well after fullscreen was left
@@ -101,11 +114,35 @@ def fullscreen_stays_playing(browser):
         fail(f"{browser.name}: leaving fullscreen by the button ended the demo or its sound: {state}")
 
 
+def slow_sound(browser, folder):
+    server = web_lib.Server(folder, slow=("sound.wasm", SLOW_SOUND_S))
+    try:
+        browser.open(server.url("?hooks"))
+        browser.wait_title(["Swirlcoil"], 20)
+        browser.click("play")
+        took = running_time(browser, RUNNING_WITHIN_S)
+        browser.wait_for("window.demoPage.frames > 0", "the demo did not start after a slow sound.wasm",
+                         timeout=SLOW_SOUND_S + 20)
+        time.sleep(0.5)
+        state = browser.js(STATE)
+        sound = browser.js("return !!window.demoPage.sound;")
+        print(f"{browser.name}: sound.wasm {SLOW_SOUND_S} s late: the AudioContext ran after "
+              f"{'never' if took is None else '%.2f s' % took}; then {state}, song engine {sound}")
+        if took is None or took > RUNNING_WITHIN_S or state["audio"] != "running" or not sound:
+            fail(f"{browser.name}: a slow sound.wasm left the demo without its sound")
+        if state["hint"]:
+            fail(f'{browser.name}: "click for sound" shows while the sound runs')
+        browser.key("Escape")
+        browser.wait_title(["ended"], 10)
+    finally:
+        server.close()
+
+
 def main():
-    if len(sys.argv) not in (3, 4) or (len(sys.argv) == 4 and sys.argv[3] != "--pictures"):
+    options = set(sys.argv[3:])
+    if len(sys.argv) < 3 or not options <= {"--pictures", "--rows"}:
         sys.exit(__doc__)
     native_build, name = sys.argv[1], sys.argv[2]
-    pictures = len(sys.argv) == 4
     if not os.environ.get("PULSE_SERVER") or not os.environ.get("DISPLAY"):
         fail("no PULSE_SERVER or DISPLAY: this test needs the test command's null sink and display")
     folder = web_lib.artifacts()
@@ -115,10 +152,11 @@ def main():
     browser = web_lib.engine(name, native_build)
     try:
         print(f"{name} {browser.version}")
-        if pictures:
+        if "--pictures" in options:
             native, native_log, reference = web_pictures.start_native(native_build, STEP, TIMES, folder)
             pages = web_pictures.page_frames(browser, server, TIMES, STEP)
             failures = web_pictures.check_frames(pages, native, native_log, reference, prefix=f"{name}_")
+        if "--rows" in options:
             web_sound.offline_rows(browser, server, native_build, folder)
         first = RUNNING_WITHIN_S + FIRST_OUTPUT_EXTRA_S.get(name, 0)
         click_and_record(browser, server, "play-fullscreen", "fullscreen", first)
@@ -126,6 +164,7 @@ def main():
         web_sound.escape_ends_it(browser)
         click_and_record(browser, server, "play", "window", RUNNING_WITHIN_S)
         web_sound.escape_ends_it(browser)
+        slow_sound(browser, web_lib.web_build(native_build))
         lines = browser.console()
         print(f"{name}: console lines seen:")
         for line in lines:

@@ -54,15 +54,30 @@ def free_port():
         return s.getsockname()[1]
 
 
-class Server:
-    """python3 -m http.server on a free port of 127.0.0.1, serving one folder."""
+# http.server with one file answered late: FOLDER PORT NAME SECONDS.
+SLOW_SERVER = """
+import functools, http.server, sys, time
+folder, port, name, delay = sys.argv[1], int(sys.argv[2]), sys.argv[3], float(sys.argv[4])
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def do_GET(self):
+        if self.path.split('?')[0] == '/' + name:
+            time.sleep(delay)
+        super().do_GET()
+http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(Handler, directory=folder)).serve_forever()
+"""
 
-    def __init__(self, folder):
+
+class Server:
+    """python3 -m http.server on a free port of 127.0.0.1, serving one folder; with `slow`
+    (name, seconds), that one file comes that much later, as over a slow network."""
+
+    def __init__(self, folder, slow=None):
         self.port = free_port()
         self.log = open(os.path.join(artifacts(), "web_http.log"), "a")
-        self.process = subprocess.Popen(
-            [sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, str(self.port)],
-            stdout=self.log, stderr=self.log)
+        command = [sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, str(self.port)]
+        if slow:
+            command = [sys.executable, "-c", SLOW_SERVER, folder, str(self.port), slow[0], str(slow[1])]
+        self.process = subprocess.Popen(command, stdout=self.log, stderr=self.log)
         deadline = time.time() + 10
         while time.time() < deadline:
             try:
