@@ -226,6 +226,9 @@ setInterval(() => {
 $('play').addEventListener('click', () => startRun(false));
 $('play-fullscreen').addEventListener('click', () => startRun(true));
 $('play-again').addEventListener('click', () => startRun(false));
+// The press that begins the click already makes the context: on a loaded machine making it can
+// take Firefox longer than the time it allows the click's handler to ask for fullscreen.
+for (const id of ['play', 'play-fullscreen', 'play-again']) $(id).addEventListener('pointerdown', wakeAudio);
 $('fullscreen').addEventListener('click', toggleFullscreen);
 
 page.startRun = startRun;
