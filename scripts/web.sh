@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the demo for the browser and serves it: installs what is missing (emscripten,
-# node-acorn ...), builds build-web/ (index.html, demo.js, demo.wasm, sound.wasm and the
+# node-acorn ...), builds build-web/ (index.html, page.js, demo.js, demo.wasm, sound.wasm and the
 # worklet script), then serves that folder on 127.0.0.1 and prints the URL.
 # Usage: scripts/web.sh [--port N] [--no-serve]
 set -euo pipefail
@@ -33,7 +33,7 @@ mkdir -p "$build"
 emcmake cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; exit 1; }
 ninja -C "$build"
-echo "Built: $(cd "$build" && du -cb index.html demo.js demo.wasm sound.wasm sound_engine.js | tail -1 | cut -f1) bytes in $build"
+echo "Built: $(cd "$build" && du -cb index.html page.js icon.png demo.js demo.wasm sound.wasm sound_engine.js | tail -1 | cut -f1) bytes in $build"
 [ "$serve" = 1 ] || exit 0
 
 if [ -z "$port" ]; then

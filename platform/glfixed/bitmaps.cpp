@@ -141,7 +141,8 @@ bool atlas_start() {
     es.BindTexture(GL_TEXTURE_2D, store.atlas);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, kAtlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
+    static uint8_t atlas_zeros[kAtlasWidth * kAtlasHeight];  // defined texels: no lazy-init warnings
+    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, kAtlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE, atlas_zeros);
     es.ActiveTexture(GL_TEXTURE0);
     return true;
 }

@@ -34,8 +34,7 @@ target_compile_options(demo_core PRIVATE ${WEB_OPT})
 file(GLOB GL_LAYER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/glfixed/*.cpp)
 add_executable(demo
   ${WEB_DIR}/web_display.cpp ${WEB_DIR}/web_font.cpp ${WEB_DIR}/web_main.cpp ${WEB_DIR}/web_gl_layer.cpp
-  ${CMAKE_SOURCE_DIR}/platform/common/font_lists.cpp ${CMAKE_BINARY_DIR}/baked_font.cpp
-  ${CMAKE_SOURCE_DIR}/platform/common/sound_buffers.cpp ${CMAKE_SOURCE_DIR}/platform/common/mixer.cpp
+  ${WEB_DIR}/web_sound.cpp ${CMAKE_SOURCE_DIR}/platform/common/font_lists.cpp ${CMAKE_BINARY_DIR}/baked_font.cpp
   ${GL_LAYER_SOURCES})
 target_compile_options(demo PRIVATE ${DEMO_WARNINGS} ${WEB_OPT})
 target_link_libraries(demo PRIVATE demo_core)
@@ -53,12 +52,19 @@ target_link_libraries(sound PRIVATE demo_core)
 target_link_options(sound PRIVATE -O2 -sSTANDALONE_WASM=1 --no-entry -sINITIAL_MEMORY=1048576
   -sTOTAL_STACK=65536 -sFILESYSTEM=0)
 
-# The page and the worklet script, copied beside the modules.
-foreach(page_file index.html sound_engine.js)
+# The page, its scripts and the worklet script, copied beside the modules.
+foreach(page_file index.html page.js test_hooks.js sound_engine.js)
   add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/${page_file}
     COMMAND ${CMAKE_COMMAND} -E copy ${WEB_DIR}/${page_file} ${CMAKE_BINARY_DIR}/${page_file}
     DEPENDS ${WEB_DIR}/${page_file})
   list(APPEND PAGE_FILES ${CMAKE_BINARY_DIR}/${page_file})
 endforeach()
+# The page's icon: the desktop icon made small, so the page stays light.
+find_program(FFMPEG ffmpeg REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/icon.png
+  COMMAND ${FFMPEG} -v error -y -i ${CMAKE_SOURCE_DIR}/packaging/icon.png -vf scale=48:48 ${CMAKE_BINARY_DIR}/icon.png
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/icon.png)
+list(APPEND PAGE_FILES ${CMAKE_BINARY_DIR}/icon.png)
 add_custom_target(page ALL DEPENDS ${PAGE_FILES})

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/common/sound_buffers.h"
 #include "platform/common/stand_ins.h"
 #include "platform/glfixed/glfixed.h"
 #include "platform/platform.h"
@@ -17,7 +16,6 @@
 // The page's side of the backend: Module.page, handed in when the module is made.
 EM_JS(void, page_hide_cursor, (), { Module.page.hideCursor(); });
 EM_JS(int, page_escape_requested, (), { return Module.page.escapeRequested() ? 1 : 0; });
-EM_JS(void, page_start_music, (), { Module.page.startMusic(); });
 EM_JS(void, page_ended, (int code, const char* why), {
     Module.page.ended(code, why ? UTF8ToString(why) : "");
     // Unwinds the frame in progress; the page's frame driver knows this value and stops.
@@ -75,25 +73,4 @@ void exit_process(int code) {
     __builtin_unreachable();
 }
 
-// The one thread the demo starts is the sequencer: in the page it runs in the audio thread,
-// its rows placed at exact sample times by the page's sound engine, so starting it here only
-// tells that engine to begin the song.
-ThreadHandle create_thread(ThreadProc) {
-    page_start_music();
-    return stand_ins::thread();
-}
-void set_thread_time_critical(ThreadHandle) {}
-void wait_on_thread(ThreadHandle, uint32_t) {}
-
 }  // namespace platform
-
-// The song's instrument buffers live in the sound engine of the audio thread, which renders them
-// itself: the page's module has no sound device, and the demo's start-up skips them.
-namespace sound_buffers {
-
-bool open_device() { return false; }
-void change_output_rate(mixer::Mixer&, uint32_t) {}
-void queue(mixer::Mixer&, int, mixer::Op, int32_t) {}
-void note_call(Call, int, int32_t) {}
-
-}  // namespace sound_buffers

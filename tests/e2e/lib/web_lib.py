@@ -1,7 +1,10 @@
-"""Helpers for the browser tests: the web build served over http on 127.0.0.1, headless
-Chromium (SwiftShader WebGL 2) driven through selenium, the page's test hooks, and picture
-comparison. Imported by tests/e2e/web/test_*.py; runs under Debian's python3 (python3-selenium)."""
+"""Helpers for the browser tests: the web build served over http on 127.0.0.1, the three
+engines (headless Chromium with SwiftShader WebGL 2 and WebKitGTK's MiniBrowser through
+selenium, Firefox ESR through puppeteer-core's WebDriver BiDi), the page's test hooks, and
+picture comparison. Imported by tests/e2e/web/*.py; runs under Debian's python3
+(python3-selenium)."""
 import base64
+import json
 import os
 import socket
 import subprocess
@@ -39,7 +42,7 @@ def artifacts():
 def web_build(native_build):
     """The web build beside the native one (scripts/test.sh builds both)."""
     folder = os.environ.get("DEMO_WEB_BUILD") or os.path.join(os.path.dirname(os.path.abspath(native_build)), "build-web")
-    for name in ("index.html", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"):
+    for name in ("index.html", "page.js", "test_hooks.js", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"):
         if not os.path.exists(os.path.join(folder, name)):
             fail(f"no {name} in {folder}: build it with scripts/web.sh --no-serve")
     return folder
@@ -51,15 +54,30 @@ def free_port():
         return s.getsockname()[1]
 
 
-class Server:
-    """python3 -m http.server on a free port of 127.0.0.1, serving one folder."""
+# http.server with one file answered late: FOLDER PORT NAME SECONDS.
+SLOW_SERVER = """
+import functools, http.server, sys, time
+folder, port, name, delay = sys.argv[1], int(sys.argv[2]), sys.argv[3], float(sys.argv[4])
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def do_GET(self):
+        if self.path.split('?')[0] == '/' + name:
+            time.sleep(delay)
+        super().do_GET()
+http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(Handler, directory=folder)).serve_forever()
+"""
 
-    def __init__(self, folder):
+
+class Server:
+    """python3 -m http.server on a free port of 127.0.0.1, serving one folder; with `slow`
+    (name, seconds), that one file comes that much later, as over a slow network."""
+
+    def __init__(self, folder, slow=None):
         self.port = free_port()
         self.log = open(os.path.join(artifacts(), "web_http.log"), "a")
-        self.process = subprocess.Popen(
-            [sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, str(self.port)],
-            stdout=self.log, stderr=self.log)
+        command = [sys.executable, "-m", "http.server", "--bind", "127.0.0.1", "--directory", folder, str(self.port)]
+        if slow:
+            command = [sys.executable, "-c", SLOW_SERVER, folder, str(self.port), slow[0], str(slow[1])]
+        self.process = subprocess.Popen(command, stdout=self.log, stderr=self.log)
         deadline = time.time() + 10
         while time.time() < deadline:
             try:
@@ -79,19 +97,92 @@ class Server:
         self.log.close()
 
 
-class Browser:
-    """Headless Chromium with a fresh profile, its viewport exactly 640 x 480."""
+class Page:
+    """What each engine's driver offers the tests: open, js (a function body, as selenium's
+    execute_script takes it), title, click and key as a user's input events, the console."""
+    name = ""
+    version = ""
 
-    def __init__(self, extra_flags=(), before_load=None):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def wait_title(self, wanted, timeout):
+        """Waits until document.title is one of `wanted`; returns it, or fails with the console."""
+        deadline = time.time() + timeout
+        title = None
+        while time.time() < deadline:
+            title = self.title()
+            if title in wanted:
+                return title
+            if title == "failed":
+                break
+            time.sleep(0.1)
+        self.dump_console()
+        fail(f"{self.name}: page title {title!r} after {timeout} s, expected one of {wanted}")
+
+    def wait_for(self, condition, what, timeout=10):
+        """Waits until the JavaScript expression `condition` holds; fails saying `what` if not."""
+        deadline = time.time() + timeout
+        while not self.js("return " + condition + ";"):
+            if time.time() > deadline:
+                self.dump_console()
+                fail(f"{self.name}: {what}")
+            time.sleep(0.05)
+
+    def console(self):
+        """The console lines seen, as 'level: text'."""
+        return []
+
+    def dump_console(self):
+        for line in self.console():
+            print(f"{self.name} console:", line)
+
+
+class SeleniumPage(Page):
+    """An engine driven by selenium: its clicks and keys are the driver's input actions."""
+    driver = None
+
+    def open(self, url):
+        self.driver.get(url)
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def title(self):
+        return self.driver.title
+
+    def click(self, element_id):
+        element = self.driver.find_element(By.ID, element_id)
+        webdriver.ActionChains(self.driver).move_to_element(element).click().perform()
+
+    def key(self, key):
+        webdriver.ActionChains(self.driver).send_keys({"Escape": Keys.ESCAPE}.get(key, key)).perform()
+
+    def screenshot(self, name):
+        path = os.path.join(artifacts(), name)
+        self.driver.save_screenshot(path)
+        return path
+
+
+class Browser(SeleniumPage):
+    """Headless Chromium with a fresh profile, its viewport exactly 640 x 480."""
+    name = "chromium"
+
+    def __init__(self, extra_flags=(), before_load=None, autoplay=True):
         self.profile = tempfile.mkdtemp(prefix="demo-chromium.")
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for flag in CHROMIUM_FLAGS + list(extra_flags):
-            options.add_argument(flag)
+            if autoplay or not flag.startswith("--autoplay-policy"):
+                options.add_argument(flag)
         options.add_argument(f"--user-data-dir={self.profile}")
         options.add_argument(f"--window-size={WIDTH},{HEIGHT}")
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.version = self.driver.capabilities.get("browserVersion", "")
         self.driver.set_script_timeout(120)
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                     {"width": WIDTH, "height": HEIGHT, "deviceScaleFactor": 1, "mobile": False})
@@ -110,49 +201,133 @@ class Browser:
                 return ok
             time.sleep(0.5)
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-    def open(self, url):
-        self.driver.get(url)
-
-    def js(self, script, *args):
-        return self.driver.execute_script(script, *args)
-
-    def wait_title(self, wanted, timeout):
-        """Waits until document.title is one of `wanted`; returns it, or fails with the console."""
-        deadline = time.time() + timeout
-        title = None
-        while time.time() < deadline:
-            title = self.driver.title
-            if title in wanted:
-                return title
-            if title == "failed":
-                break
-            time.sleep(0.1)
-        self.dump_console()
-        fail(f"page title {title!r} after {timeout} s, expected one of {wanted}")
-
-    def dump_console(self):
+    def console(self):
         try:
-            for entry in self.driver.get_log("browser"):
-                print("console:", entry.get("message"))
+            return [f"{e.get('level', '').lower()}: {e.get('message')}" for e in self.driver.get_log("browser")]
         except Exception as e:  # the log is a help, never the failure itself
-            print("console unavailable:", e)
-
-    def screenshot(self, name):
-        path = os.path.join(artifacts(), name)
-        self.driver.save_screenshot(path)
-        return path
+            return [f"unavailable: {e}"]
 
     def close(self):
         try:
             self.driver.quit()
         finally:
             subprocess.run(["rm", "-rf", self.profile], check=False)
+
+
+class WebKit(SeleniumPage):
+    """WebKitGTK's MiniBrowser in automation mode on the test command's X display. Its
+    automation prints no console: the page's own record (test_hooks.js) stands in."""
+    name = "webkit"
+
+    def __init__(self):
+        from selenium.webdriver.webkitgtk.options import Options
+        options = Options()
+        options.binary_location = MINIBROWSER
+        options.add_argument("--automation")
+        self.driver = webdriver.WebKitGTK(options=options)
+        self.version = self.driver.capabilities.get("browserVersion", "")
+        self.driver.set_script_timeout(120)
+        self.driver.set_window_size(WIDTH + 40, HEIGHT + 160)
+
+    def console(self):
+        try:
+            return self.js("return window.demoConsole ? window.demoConsole() : ['(no test hooks on this page)'];")
+        except Exception as e:
+            return [f"unavailable: {e}"]
+
+    def close(self):
+        self.driver.quit()
+
+
+MINIBROWSER = next((p for p in ("/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser",
+                                "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.0/MiniBrowser") if os.path.exists(p)),
+                   "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser")
+
+
+def puppeteer_modules(native_build):
+    """puppeteer-core (no browser of its own) under the build folder: installed from npm once,
+    found there offline from then on."""
+    folder = os.path.join(os.path.abspath(native_build), "npm")
+    if not os.path.exists(os.path.join(folder, "node_modules", "puppeteer-core", "package.json")):
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(["npm", "install", "--prefix", folder, "--no-audit", "--no-fund", "--loglevel=error",
+                        "puppeteer-core@24"], check=True, stdout=sys.stderr)
+    return os.path.join(folder, "node_modules")
+
+
+class Firefox(Page):
+    """Firefox ESR through tests/e2e/lib/web_firefox.mjs, headful on the test command's X display.
+    The driver's output carries Firefox's own too, the page's console and WebGL warnings among
+    it: kept as console lines. Clicks and keys are X input (xdotool): Firefox grants fullscreen
+    only to events it sees as the user's own, which the protocol's input actions are not."""
+    name = "firefox"
+
+    def __init__(self, native_build):
+        self.output = []
+        self.process = subprocess.Popen(
+            ["node", os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_firefox.mjs"),
+             puppeteer_modules(native_build)],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.version = self.call("version")
+
+    def call(self, op, **fields):
+        self.process.stdin.write(json.dumps(dict(op=op, **fields)) + "\n")
+        self.process.stdin.flush()
+        while True:
+            line = self.process.stdout.readline()
+            if not line:
+                if op == "quit":
+                    return None
+                fail(f"firefox: the driver ended during {op}: {self.output[-20:]}")
+            if line.startswith("@@"):
+                answer = json.loads(line[2:])
+                if "error" in answer:
+                    raise RuntimeError(f"firefox {op}: {answer['error']}")
+                return answer["ok"]
+            self.output.append(line.rstrip("\n"))
+
+    def open(self, url):
+        self.call("open", url=url)
+
+    def js(self, script, *args):
+        return self.call("js", body=script, args=list(args))
+
+    def title(self):
+        return self.call("title")
+
+    def click(self, element_id):
+        x, y = self.js("""const r = document.getElementById(arguments[0]).getBoundingClientRect();
+            return [Math.round(mozInnerScreenX + r.x + r.width / 2), Math.round(mozInnerScreenY + r.y + r.height / 2)];""",
+                       element_id)
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
+
+    def key(self, key):
+        subprocess.run(["xdotool", "key", key], check=True)
+
+    def console(self):
+        return self.call("console") + [f"output: {line}" for line in self.output if line.strip()]
+
+    def close(self):
+        try:
+            self.call("quit")
+        except Exception:
+            pass
+        try:
+            self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def engine(name, native_build):
+    """A fresh page driver of the named engine."""
+    if name == "chromium":
+        return Browser()
+    if name == "webkit":
+        return WebKit()
+    if name == "firefox":
+        return Firefox(native_build)
+    fail(f"no engine {name!r}")
 
 
 def page_pixels(browser):

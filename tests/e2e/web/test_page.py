@@ -5,8 +5,12 @@
 2. no WebGL 2: a clear message and nothing else (no buttons, no demo);
 3. the end: when the clock passes 82 s (moved on by the test) the demo ends by itself, the
    picture black and "play again" offered; "play again" starts a fresh run from 0 s;
-4. fullscreen: "play fullscreen" plays in fullscreen; the page's own toggle (F) leaves it and the
-   demo plays on; leaving fullscreen any other way (the browser's Escape) ends the demo.
+4. a lost WebGL context: the frames and the music stop, "the picture was lost - play again"
+   shows, and once the browser gives the context back "play again" plays a fresh run.
+5. a start the browser does not count as the user's (a script's click, no autoplay allowance):
+   the pictures play, "click for sound" shows within about a second, and the next real click
+   starts the audio and takes the line away.
+(Fullscreen, Escape and the clicks that start the sound: engines.py, in every engine.)
 Usage: test_page.py NATIVE_BUILD"""
 import os
 import sys
@@ -41,7 +45,7 @@ def without_audio(server):
     with web_lib.Browser(before_load=NO_AUDIO) as browser:
         browser.open(server.url("?autostart"))
         deadline = time.time() + 30
-        while not browser.js("return window.demoPage.timings.firstFrame > 0;"):
+        while not browser.js("return window.demoPage.frames > 0;"):
             if time.time() > deadline or browser.driver.title in ("ended", "failed"):
                 browser.dump_console()
                 fail(f"no frame without an AudioContext (title {browser.driver.title!r})")
@@ -91,7 +95,7 @@ def wait_for(browser, condition, what, timeout=10):
 def ends_by_itself(server):
     with web_lib.Browser(before_load=NO_AUDIO + MOVABLE_CLOCK) as browser:
         browser.open(server.url("?autostart"))
-        wait_for(browser, "window.demoPage.timings.firstFrame > 0", "the demo did not start")
+        wait_for(browser, "window.demoPage.frames > 0", "the demo did not start")
         browser.js("window.clockOffset += 81500;")  # 0.5 s before the end
         time.sleep(0.2)
         if browser.driver.title == "ended":
@@ -100,7 +104,7 @@ def ends_by_itself(server):
         if not browser.js("return !document.getElementById('play-again').hidden;"):
             fail('no "play again" after the end of the script')
         browser.driver.find_element(web_lib.By.ID, "play-again").click()
-        wait_for(browser, "window.demoPage.playing && window.demoPage.timings.firstFrame > 0",
+        wait_for(browser, "window.demoPage.playing && window.demoPage.frames > 0",
                  '"play again" did not start a new run')
         time.sleep(PLAY_S)
         if browser.driver.title == "ended" or lit_pixels(web_lib.page_pixels(browser)) < 100:
@@ -108,26 +112,52 @@ def ends_by_itself(server):
         print("end: the demo ends by itself at 82 s and plays again from its start")
 
 
-def fullscreen(server):
+def context_lost(server):
     with web_lib.Browser(before_load=NO_AUDIO) as browser:
-        browser.open(server.url())
-        browser.driver.find_element(web_lib.By.ID, "play-fullscreen").click()
-        wait_for(browser, "document.fullscreenElement !== null && window.demoPage.timings.firstFrame > 0",
-                 '"play fullscreen" did not play in fullscreen')
-        keys = web_lib.webdriver.ActionChains(browser.driver)
-        keys.send_keys("f").perform()
-        wait_for(browser, "document.fullscreenElement === null", "F did not leave fullscreen")
-        time.sleep(0.5)
-        if not browser.js("return window.demoPage.playing;"):
-            fail("leaving fullscreen with the page's own toggle ended the demo")
-        keys.send_keys("f").perform()
-        wait_for(browser, "document.fullscreenElement !== null", "F did not enter fullscreen again")
-        # What the browser does with Escape in fullscreen: it leaves fullscreen, not through the page.
-        browser.js("document.exitFullscreen();")
+        browser.open(server.url("?autostart"))
+        wait_for(browser, "window.demoPage.frames > 0", "the demo did not start")
+        browser.js("""window.lose = document.getElementById('canvas').getContext('webgl2')
+                      .getExtension('WEBGL_lose_context'); window.lose.loseContext();""")
         browser.wait_title(["ended"], 10)
-        if not browser.js("return !document.getElementById('play-again').hidden;"):
-            fail('no "play again" after fullscreen was left')
-        print("fullscreen: own toggle keeps playing, leaving it otherwise ends the demo")
+        frames = browser.js("return window.demoPage.frames;")
+        time.sleep(0.5)
+        found = browser.js("""return { message: document.getElementById('message').textContent,
+            again: !document.getElementById('play-again').hidden, playing: window.demoPage.playing,
+            frames: window.demoPage.frames };""")
+        print("context lost:", found)
+        if found["playing"] or found["frames"] != frames:
+            fail("frames go on after the WebGL context was lost")
+        if "picture was lost" not in found["message"] or not found["again"]:
+            fail(f'no "the picture was lost - play again" after the context was lost: {found}')
+        browser.js("window.lose.restoreContext();")
+        time.sleep(0.5)
+        browser.driver.find_element(web_lib.By.ID, "play-again").click()
+        wait_for(browser, "window.demoPage.playing && window.demoPage.frames > 10",
+                 '"play again" did not play after the context came back')
+        time.sleep(PLAY_S)
+        if lit_pixels(web_lib.page_pixels(browser)) < 100:
+            fail('"play again" after a lost context shows no picture')
+        print("context lost: the run stops, and plays again once the context is back")
+
+
+def click_for_sound(server):
+    with web_lib.Browser(autoplay=False) as browser:
+        browser.open(server.url())
+        browser.js("document.getElementById('play').click();")  # no user activation
+        wait_for(browser, "window.demoPage.frames > 0", "the demo did not start")
+        wait_for(browser, "!document.getElementById('sound-hint').hidden",
+                 '"click for sound" did not show while the audio was held back', timeout=3)
+        found = browser.js("""return { state: window.demoPage.context.state,
+            hint: document.getElementById('sound-hint').textContent };""")
+        print("held back:", found)
+        if found["state"] == "running" or found["hint"] != "click for sound":
+            fail(f'"click for sound" shows, but the audio is {found["state"]!r}: {found}')
+        browser.click("stage")
+        wait_for(browser, "window.demoPage.context.state === 'running' && document.getElementById('sound-hint').hidden",
+                 'a click after "click for sound" did not start the audio', timeout=3)
+        if not browser.js("return window.demoPage.playing;"):
+            fail('the click for sound ended the demo')
+        print('"click for sound": shown while held back, gone once a click started the audio')
 
 
 def main():
@@ -138,7 +168,8 @@ def main():
         without_audio(server)
         without_webgl2(server)
         ends_by_itself(server)
-        fullscreen(server)
+        context_lost(server)
+        click_for_sound(server)
     finally:
         server.close()
     print("web page ok")

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The page's pictures against the native headless renderer's, in headless Chromium (SwiftShader
-WebGL 2): the seek hook renders frames 0, 10, 20 ... (no sound) and holds the frame at each
-scene time below, going on from one to the next in one pass; the native renderer draws the same
+"""The page's pictures against the native headless renderer's, in Firefox ESR (llvmpipe WebGL 2,
+the fastest of the three engines here; engines.py checks the others with fewer frames):
+the seek hook renders frames 0, 10, 20 ... (no sound) and holds the frame at each scene time below, going on from one to the next in one pass; the native renderer draws the same
 frames in the same order. At least 99 % of the pixels must lie within 8 levels per channel.
 The words of a caption frame are checked on their own: at the glyph positions of the native
 (legacy GL) picture, each word must be one uniform shade (see check_words).
@@ -55,61 +55,75 @@ def check_words(t, web, native, labels):
     return failures, len(words)
 
 
+def start_native(native_build, step, times, folder):
+    """The native renderer's frames at `times`, drawn every `step` ms, into folder/web_native_frames
+    (a process that runs beside the browser's pass)."""
+    reference = os.path.join(folder, "web_native_frames")
+    os.makedirs(reference, exist_ok=True)
+    log = open(os.path.join(folder, "web_native_frames.log"), "w")
+    # Legacy GL, so the page's layer is held against the other renderer rather than against itself.
+    process = subprocess.Popen([os.path.join(native_build, "tests", "web_reference"), "frames", str(step),
+                                ",".join(map(str, times)), reference], stdout=log, stderr=subprocess.STDOUT,
+                               env=dict(os.environ, DEMO_GL="legacy"))
+    return process, log, reference
+
+
+def page_frames(browser, server, times, step):
+    """The page's frames at `times` through the seek hook, in one pass from 0 ms."""
+    pages = {}
+    start = time.time()
+    browser.open(server.url(f"?seek={times[0]}&step={step}"))
+    for n, t in enumerate(times):
+        if n > 0:
+            browser.js("document.title = ''; window.demoSeek(arguments[0]);", t)
+        # A software GL draws a few dozen frames a second on a quiet machine; a busy one is slower.
+        browser.wait_title(["ready"], 60 + t / step * 0.5)
+        pages[t] = web_lib.page_pixels(browser)
+        print(f"{browser.name}: frame at {t} ms after {time.time() - start:.1f} s")
+    return pages
+
+
+def check_frames(pages, native, native_log, reference, prefix=""):
+    """Failures of the page's frames against the native ones (see the top of this file)."""
+    if native.wait() != 0:
+        native_log.close()
+        print(open(native_log.name).read())
+        fail("the native renderer failed")
+    native_log.close()
+    folder = web_lib.artifacts()
+    failures = []
+    for t, web in sorted(pages.items()):
+        ref = web_lib.read_file(os.path.join(reference, f"frame_{t}.rgba"))
+        labels = web_lib.read_file(os.path.join(reference, f"words_{t}.u8"))
+        web_lib.write_ppm(os.path.join(folder, f"{prefix}web_frame_{t}.ppm"), web)
+        web_lib.write_ppm(os.path.join(folder, f"{prefix}web_native_{t}.ppm"), ref)
+        skip = {i for i, label in enumerate(labels) if label != 0}
+        share, worst = web_lib.compare(web, ref, TOLERANCE, skip)
+        print(f"{prefix}t={t}: {100 * share:.2f} % of {web_lib.WIDTH * web_lib.HEIGHT - len(skip)} pixels within "
+              f"{TOLERANCE} levels (largest difference {worst})")
+        if share < MATCH_SHARE:
+            failures.append(f"{prefix}t={t}: only {100 * share:.2f} % of the pixels match the native frame")
+        word_failures, words = check_words(t, web, ref, labels)
+        failures += word_failures
+        if t == WORD_FRAME and words == 0:
+            failures.append(f"{prefix}t={t}: the native renderer shows no words to compare with")
+    return failures
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     native_build = sys.argv[1]
     times = sorted(int(t) for t in sys.argv[2].split(",")) if len(sys.argv) == 3 else sorted(TIMES)
-    folder = web_lib.artifacts()
-    reference = os.path.join(folder, "web_native_frames")
-    os.makedirs(reference, exist_ok=True)
-    native_log = open(os.path.join(folder, "web_native_frames.log"), "w")
-    # The native pass runs beside the browser's: each renders on its own. Legacy GL, so the page's
-    # layer is held against the other renderer rather than against itself.
-    native = subprocess.Popen([os.path.join(native_build, "tests", "web_reference"), "frames", str(STEP),
-                               ",".join(map(str, times)), reference], stdout=native_log, stderr=subprocess.STDOUT,
-                              env=dict(os.environ, DEMO_GL="legacy"))
-
+    native, native_log, reference = start_native(native_build, STEP, times, web_lib.artifacts())
     server = web_lib.Server(web_lib.web_build(native_build))
-    browser = web_lib.Browser()
-    pages = {}
+    browser = web_lib.engine("firefox", native_build)
     try:
-        start = time.time()
-        browser.open(server.url(f"?seek={times[0]}&step={STEP}"))
-        for n, t in enumerate(times):
-            if n > 0:
-                browser.js("document.title = ''; window.demoSeek(arguments[0]);", t)
-            # SwiftShader draws a few dozen frames a second on a quiet machine; a busy one is slower.
-            browser.wait_title(["ready"], 60 + t / STEP * 0.5)
-            pages[t] = web_lib.page_pixels(browser)
-            print(f"page: frame at {t} ms after {time.time() - start:.1f} s")
-        browser.screenshot("web_pictures_last.png")
+        pages = page_frames(browser, server, times, STEP)
     finally:
         browser.close()
         server.close()
-    if native.wait() != 0:
-        native_log.close()
-        print(open(os.path.join(folder, "web_native_frames.log")).read())
-        fail("the native renderer failed")
-    native_log.close()
-
-    failures = []
-    for t in times:
-        web = pages[t]
-        ref = web_lib.read_file(os.path.join(reference, f"frame_{t}.rgba"))
-        labels = web_lib.read_file(os.path.join(reference, f"words_{t}.u8"))
-        web_lib.write_ppm(os.path.join(folder, f"web_frame_{t}.ppm"), web)
-        web_lib.write_ppm(os.path.join(folder, f"web_native_{t}.ppm"), ref)
-        skip = {i for i, label in enumerate(labels) if label != 0}
-        share, worst = web_lib.compare(web, ref, TOLERANCE, skip)
-        print(f"t={t}: {100 * share:.2f} % of {web_lib.WIDTH * web_lib.HEIGHT - len(skip)} pixels within "
-              f"{TOLERANCE} levels (largest difference {worst})")
-        if share < MATCH_SHARE:
-            failures.append(f"t={t}: only {100 * share:.2f} % of the pixels match the native frame")
-        word_failures, words = check_words(t, web, ref, labels)
-        failures += word_failures
-        if t == WORD_FRAME and words == 0:
-            failures.append(f"t={t}: the native renderer shows no words to compare with")
+    failures = check_frames(pages, native, native_log, reference)
     for f in failures:
         print("FAIL:", f)
     if failures:
