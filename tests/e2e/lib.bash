@@ -55,7 +55,7 @@ launch_demo() {
 start_demo() {
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
     launch_demo "$1"
-    wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+    wait_for_window Swirlcoil 20 || { kill -9 $pid; fail "no window appeared"; }
 }
 
 # record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit

@@ -9,7 +9,7 @@ rm -f "$log"
 
 DEMO_SHIM_LOG=$log LD_PRELOAD=$build/tests/libdemo_shim.so start_demo "$build"
 sleep 1
-"$build/tests/close_window" EDIT || { kill -9 $pid; fail "could not ask the window to close"; }
+"$build/tests/close_window" Swirlcoil || { kill -9 $pid; fail "could not ask the window to close"; }
 asked=$(now_ms)  # the request has been sent by the time the tool returns
 wait_pid_ms $pid 15000
 [ "$rc" = timeout ] && { kill -9 $pid; fail "still running 15 s after the close request"; }
