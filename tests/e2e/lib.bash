@@ -80,3 +80,20 @@ frames_after() {
     awk -v at="$2" '$1 == "frame" { for (i = 2; i < NF; i += 2) if ($i == "wall" && $(i + 1) > at) n++ }
         END { print n + 0 }' "$1"
 }
+
+# record_song FILE ERR SECONDS [VAR=value...]: plays the real demo (in a window) with the
+# variables given while the null sink's monitor is recorded into FILE, until SECONDS of sound
+# are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the recording.
+record_song() {
+    local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
+    shift 3
+    record_sink "$raw"
+    env "$@" "$build/demo" --window 2>"$err" &
+    local demo=$!
+    until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do
+        kill -0 $demo 2>/dev/null || break
+        sleep 0.2
+    done
+    kill $rec $demo 2>/dev/null
+    wait $rec $demo 2>/dev/null
+}
