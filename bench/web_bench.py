@@ -11,7 +11,7 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e", "lib"))
 import web_lib  # noqa: E402
 
 PAGE_FILES = ["index.html", "demo.js", "demo.wasm", "sound.wasm", "sound_engine.js"]

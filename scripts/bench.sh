@@ -98,4 +98,4 @@ section "The browser version (headless Chromium, SwiftShader WebGL 2; bench/web_
 /usr/bin/python3 bench/web_bench.py "$build" "$root/build-web" || echo "the browser figures could not be taken"
 
 section "The demo's static data (size -A on libdemo_core.a)"
-bash tests/e2e/static_data.sh "$build" || true
+bash tests/e2e/reliability/static_data.sh "$build" || true

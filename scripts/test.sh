@@ -15,7 +15,7 @@ install_missing scripts/test-packages.txt
 build="$root/build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build"
-# The browser build, for the tests in headless Chromium (tests/e2e/web_*).
+# The browser build, for the tests in headless Chromium (tests/e2e/web/).
 scripts/web.sh --no-serve
 export DEMO_WEB_BUILD="$root/build-web"
 

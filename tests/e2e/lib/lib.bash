@@ -1,0 +1,102 @@
+# Helpers for the end-to-end scripts: sourced, not run. They expect DISPLAY (and, for sound,
+# PULSE_SERVER) from the test command. e2e_lib is this folder (the Python helpers and the
+# sanitizers' suppressions sit beside it), src the source tree.
+e2e_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+src=$(cd "$e2e_lib/../../.." && pwd)
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# wait_for_window NAME TIMEOUT_S: waits until a window of that name is mapped.
+wait_for_window() {
+    local deadline=$(( $(now_ms) + $2 * 1000 ))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# wait_pid_ms PID TIMEOUT_MS: waits for PID (a child of this shell) to end; sets rc to its
+# exit code, or to "timeout".
+wait_pid_ms() {
+    local deadline=$(( $(now_ms) + $2 ))
+    while kill -0 "$1" 2>/dev/null; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            rc=timeout
+            return
+        fi
+        sleep 0.01
+    done
+    wait "$1"
+    rc=$?
+}
+
+artifacts() {
+    local dir=${DEMO_TEST_ARTIFACTS:-/tmp/demo-artifacts}
+    mkdir -p "$dir"
+    echo "$dir"
+}
+
+# launch_demo BUILD [ERR [SECONDS]]: starts the real demo in the background, its stderr in ERR
+# (default: this script's own), ended by timeout after SECONDS when given; sets pid. Variables
+# set before the call (VAR=value launch_demo ...) reach the demo.
+launch_demo() {
+    if [ -n "${3:-}" ]; then
+        timeout "$3" "$1/demo" 2>"${2:-/dev/stderr}" &
+    else
+        "$1/demo" 2>"${2:-/dev/stderr}" &
+    fi
+    pid=$!
+}
+
+# start_demo BUILD: starts the real demo under DISPLAY and waits for its window; sets pid.
+start_demo() {
+    [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
+    launch_demo "$1"
+    wait_for_window Swirlcoil 20 || { kill -9 $pid; fail "no window appeared"; }
+}
+
+# record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit
+# unsigned mono at the demo's 44,100 Hz, parec's own messages in LOG; sets rec.
+record_sink() {
+    parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$1" 2>"${2:-/dev/stderr}" &
+    rec=$!
+}
+
+# build_variant SRC DIR SANITIZE LOG TARGET: configures and builds one target of a sanitizer
+# build in DIR, its output in LOG; fails the test if either step fails.
+build_variant() {
+    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE="$3" >"$4" 2>&1 ||
+        { cat "$4"; fail "cannot configure $2"; }
+    ninja -C "$2" -j2 "$5" >>"$4" 2>&1 || { tail -40 "$4"; fail "cannot build $2"; }
+}
+
+# frames_after LOG WALL_MS: how many frames the shim's frame log shows presented after that
+# moment of the wall clock (now_ms); the demo polls its keys after every frame, so this counts
+# what it drew after a key or request reached the display whatever the machine's load.
+frames_after() {
+    awk -v at="$2" '$1 == "frame" { for (i = 2; i < NF; i += 2) if ($i == "wall" && $(i + 1) > at) n++ }
+        END { print n + 0 }' "$1"
+}
+
+# record_song FILE ERR SECONDS [VAR=value...]: plays the real demo (in a window) with the
+# variables given while the null sink's monitor is recorded into FILE, until SECONDS of sound
+# are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the recording.
+record_song() {
+    local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
+    shift 3
+    record_sink "$raw"
+    env "$@" "$build/demo" --window 2>"$err" &
+    local demo=$!
+    until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do
+        kill -0 $demo 2>/dev/null || break
+        sleep 0.2
+    done
+    kill $rec $demo 2>/dev/null
+    wait $rec $demo 2>/dev/null
+}

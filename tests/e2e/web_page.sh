@@ -1,4 +1,0 @@
-#!/usr/bin/env bash
-# Runs tests/e2e/web_page.py (see there) on the web build beside the native build given.
-set -u
-exec /usr/bin/python3 "$(dirname "$0")/web_page.py" "$1"
