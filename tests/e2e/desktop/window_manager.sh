@@ -8,8 +8,8 @@
 # ends the demo with 0 within 0.5 s.
 set -u
 here=$(dirname "$0")
-. "$here/lib.bash"
-. "$here/../../scripts/lib.sh"
+. "$here/../lib/lib.bash"
+. "$here/../../../scripts/lib.sh"
 build=$1
 title=Swirlcoil
 work=$(mktemp -d /tmp/demo-wm.XXXXXX)
@@ -77,7 +77,7 @@ mean = diff / (4 * w * h)
 print(f"window icon {w}x{h}, mean difference from the desktop icon {mean:.2f} of 255")
 if len(argb) != w * h or w < 16 or mean > 6:
     sys.exit("FAIL: the window icon is not the desktop icon")
-' "$here/../../packaging/icon.png" || fail "window icon"
+' "$here/../../../packaging/icon.png" || fail "window icon"
 kill "$pid"; wait "$pid" 2>/dev/null; pid=""
 
 start_openbox "$work" || fail "openbox did not start: $(cat "$work/openbox.log")"
