@@ -63,10 +63,8 @@ start_demo() {
 
 # record_sink FILE [LOG]: records the null sink's monitor into FILE in the background, raw 8-bit
 # unsigned mono at the demo's 44,100 Hz, parec's own messages in LOG; sets rec.
-# PAREC_VOLUME, when set, is the recording stream's volume (65536 for unity).
 record_sink() {
-    parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw ${PAREC_VOLUME:+--volume=$PAREC_VOLUME} \
-        >"$1" 2>"${2:-/dev/stderr}" &
+    parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$1" 2>"${2:-/dev/stderr}" &
     rec=$!
 }
 
