@@ -90,7 +90,7 @@ frames_after() {
 record_song() {
     local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
     shift 3
-    record_sink "$raw"
+    record_sink "$raw" "$err.parec"
     env "$@" "$build/demo" --window 2>"$err" &
     local demo=$!
     until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do
