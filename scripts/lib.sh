@@ -9,7 +9,11 @@ install_missing() {
         pkg=${pkg%%#*}
         pkg=${pkg//[[:space:]]/}
         [ -n "$pkg" ] || continue
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" && continue
+        # A command of that name from another package counts (npm comes inside NodeSource's
+        # nodejs, which conflicts with Debian's npm).
+        command -v "$pkg" >/dev/null 2>&1 && continue
+        missing+=("$pkg")
     done < <(cat "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
@@ -41,13 +45,9 @@ free_display() {
 xvfb_pid=""
 pulse_pid=""
 start_servers() {
-    local work=$1 n
-    n=$(free_display)
-    Xvfb ":$n" -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    export DISPLAY=":$n"
-    unset WAYLAND_DISPLAY
+    local work=$1
+    start_xvfb "$work" 1280x720
+    xvfb_pid=$xvfb_started_pid
 
     export PULSE_RUNTIME_PATH="$work/pulse"
     mkdir -p "$PULSE_RUNTIME_PATH"
@@ -60,6 +60,37 @@ start_servers() {
     # its main thread carries the demo's stream, and a loaded machine would starve it into dropouts.
     chrt -r -p 5 "$pulse_pid" >/dev/null 2>&1 || true
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+}
+
+# start_xvfb WORK SIZE: a virtual display of SIZE (e.g. 1920x1080) on a display number nobody
+# uses, its log under WORK; exports DISPLAY and sets xvfb_started_pid.
+xvfb_started_pid=""
+start_xvfb() {
+    local n
+    n=$(free_display)
+    Xvfb ":$n" -screen 0 "${2}x24" -nolisten tcp >"$1/xvfb-$n.log" 2>&1 &
+    xvfb_started_pid=$!
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    export DISPLAY=":$n"
+    unset WAYLAND_DISPLAY
+}
+
+# start_openbox WORK: the openbox window manager on DISPLAY, its log under WORK; returns once it
+# manages the screen (the root window names it). stop_openbox ends it.
+openbox_pid=""
+start_openbox() {
+    openbox --sm-disable >"$1/openbox.log" 2>&1 &
+    openbox_pid=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+stop_openbox() {
+    if [ -n "$openbox_pid" ]; then kill "$openbox_pid" 2>/dev/null && wait "$openbox_pid" 2>/dev/null; fi
+    openbox_pid=""
 }
 
 stop_servers() {
@@ -80,4 +111,42 @@ runs_32_bit_code() {
     "$probe" 2>/dev/null || rc=$?
     rm -f "$probe"
     [ "$rc" -eq 42 ]
+}
+
+# start_pipewire WORK: starts a PipeWire sound server as a desktop runs it (a session bus,
+# pipewire, wireplumber, pipewire-pulse) with a null sink named `nul` as the default sink, its
+# sockets and logs under WORK/pipewire, and exports XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS
+# and PULSE_SERVER (pipewire-pulse's socket), so both SDL's PulseAudio backend and its native
+# PipeWire one reach it. False when it does not come up. stop_pipewire ends it all.
+pipewire_pids=()
+start_pipewire() {
+    local dir=$1/pipewire name
+    mkdir -p "$dir/run"
+    chmod 700 "$dir/run"
+    export XDG_RUNTIME_DIR="$dir/run"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    unset PULSE_RUNTIME_PATH
+    dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >"$dir/dbus.log" 2>&1 &
+    pipewire_pids+=($!)
+    for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/bus" ] && break; sleep 0.1; done
+    for name in pipewire wireplumber pipewire-pulse; do
+        "$name" >"$dir/$name.log" 2>&1 &
+        pipewire_pids+=($!)
+        [ "$name" = pipewire ] && for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.1; done
+    done
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    pactl load-module module-null-sink sink_name=nul >/dev/null || return 1
+    pactl set-default-sink nul
+    # wireplumber takes a moment to see the new sink as the default one.
+    for _ in $(seq 50); do [ "$(pactl get-default-sink 2>/dev/null)" = nul ] && return 0; sleep 0.1; done
+    return 1
+}
+
+stop_pipewire() {
+    local i
+    for (( i = ${#pipewire_pids[@]} - 1; i >= 0; i-- )); do
+        kill "${pipewire_pids[i]}" 2>/dev/null && wait "${pipewire_pids[i]}" 2>/dev/null
+    done
+    pipewire_pids=()
 }

@@ -7,6 +7,7 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 #include <pthread.h>
 #include <sched.h>
@@ -21,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/sdl2/sdl2_gl.h"
 #include "platform/sdl2/sdl2_player.h"
+#include "platform/sdl2/window_icon.h"
 #include "runtime/runtime.h"
 
 bool sdl2_player::start_in_window;
@@ -31,6 +33,11 @@ SDL_Window* window;
 SDL_GLContext context;
 bool polled_before;
 bool windowed;  // a framed window now, rather than the whole screen
+// The user's last window size and place, taken back after full screen; none before the first.
+bool have_window_rect;
+SDL_Rect window_rect;
+int window_frame_left;  // the window manager's frame around it then
+int window_frame_top;
 
 // The largest window wanted, and room left on the desktop for a window frame and title bar.
 constexpr int kMaxWindowWidth = 1280;
@@ -52,15 +59,24 @@ void window_size(int* w, int* h) {
 }
 
 void enter_window() {
-    int w = 0;
-    int h = 0;
-    window_size(&w, &h);
     SDL_SetWindowFullscreen(window, 0);
-    SDL_SetWindowTitle(window, DEMO_TITLE);
     SDL_SetWindowBordered(window, SDL_TRUE);
     SDL_SetWindowResizable(window, SDL_TRUE);
-    SDL_SetWindowSize(window, w, h);
-    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    if (have_window_rect) {
+        // SDL places the frame by the frame size it knows, which is still the full screen's
+        // none until the manager's next report; the frame the window had makes up the rest.
+        int top = 0;
+        int left = 0;
+        SDL_GetWindowBordersSize(window, &top, &left, nullptr, nullptr);
+        SDL_SetWindowSize(window, window_rect.w, window_rect.h);
+        SDL_SetWindowPosition(window, window_rect.x - (window_frame_left - left), window_rect.y - (window_frame_top - top));
+    } else {
+        int w = 0;
+        int h = 0;
+        window_size(&w, &h);
+        SDL_SetWindowSize(window, w, h);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
     windowed = true;
 }
 
@@ -75,6 +91,65 @@ void enter_full_screen() {
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     SDL_ShowCursor(SDL_DISABLE);
     windowed = false;
+}
+
+// The window manager's own fullscreen state of the window: 1 full screen, 0 not, -1 when no
+// window manager runs (then nobody but the program changes it, and _NET_WM_STATE is only what
+// SDL wrote at creation).
+int x11_wm_full_screen() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return -1;
+    Display* display = info.info.x11.display;
+    const auto property = [display](::Window w, const char* name, Atom type, unsigned long* count) {
+        Atom actual = None;
+        int format = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        *count = 0;
+        XGetWindowProperty(display, w, XInternAtom(display, name, False), 0, 64, False, type, &actual, &format,
+                           count, &after, &data);
+        return data;
+    };
+    unsigned long count = 0;
+    unsigned char* check = property(DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &count);
+    if (check != nullptr) XFree(check);
+    if (count == 0) return -1;
+    unsigned char* state = property(info.info.x11.window, "_NET_WM_STATE", XA_ATOM, &count);
+    const Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    int found = 0;
+    for (unsigned long i = 0; i < count; ++i)
+        if (reinterpret_cast<const Atom*>(state)[i] == full) found = 1;
+    if (state != nullptr) XFree(state);
+    return found;
+}
+
+// Keeps the window's size and place while it is a window of the user's, to go back to after
+// full screen (also one the window manager made, which SDL does not notice).
+void remember_window_rect() {
+    if (!windowed || x11_wm_full_screen() == 1) return;
+    SDL_GetWindowPosition(window, &window_rect.x, &window_rect.y);
+    SDL_GetWindowSize(window, &window_rect.w, &window_rect.h);
+    window_frame_top = 0;
+    window_frame_left = 0;
+    SDL_GetWindowBordersSize(window, &window_frame_top, &window_frame_left, nullptr, nullptr);
+    have_window_rect = true;
+}
+
+// Alt+Enter or F11. The window manager may have switched full screen itself since (its menu,
+// a keyboard shortcut, wmctrl): its state wins, and SDL's own idea is brought in line first,
+// or SDL would take the request for one already met and do nothing.
+void toggle_full_screen() {
+    const int wm = x11_wm_full_screen();
+    const bool full = wm >= 0 ? wm == 1 : !windowed;
+    if (full == windowed) SDL_SetWindowFullscreen(window, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (full) {
+        enter_window();
+    } else {
+        windowed = true;
+        remember_window_rect();
+        enter_full_screen();
+    }
 }
 
 // In a window the cursor shows over the bars and the frame, and hides over the picture.
@@ -108,6 +183,15 @@ bool x11_escape_down() {
     return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 }
 
+// The desktop icon, scaled down at build time (cmake/icon_table.py), as the window's own icon.
+void set_window_icon() {
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(kIconPixels), kIconSize, kIconSize,
+                                                           32, 4 * kIconSize, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return;  // no icon is no reason to stop
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
 [[noreturn]] void fail(const char* what) { process::fail(what, SDL_GetError()); }
 
 }  // namespace
@@ -117,6 +201,11 @@ namespace platform {
 void set_display_mode() {
     // Keep the picture up when focus moves to another monitor.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The window class (Wayland app id) the desktop entry's StartupWMClass names, so a dock
+    // matches the running window to its launcher; SDL would use the executable's name.
+    setenv("SDL_VIDEO_X11_WMCLASS", DEMO_PACKAGE_NAME, 0);
+    setenv("SDL_VIDEO_WAYLAND_WMCLASS", DEMO_PACKAGE_NAME, 0);
+    SDL_SetHint(SDL_HINT_APP_NAME, DEMO_TITLE);  // the name sound servers show for its stream
     if (SDL_Init(SDL_INIT_TIMER) != 0) fail("cannot start SDL");
     if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
         if (SDL_VideoInit(nullptr) != 0) fail("no display available");
@@ -153,10 +242,11 @@ WindowHandle create_window() {
             desktop.w = kPictureWidth;
             desktop.h = kPictureHeight;
         }
-        window = SDL_CreateWindow("EDIT", 0, 0, desktop.w, desktop.h,
+        window = SDL_CreateWindow(DEMO_TITLE, 0, 0, desktop.w, desktop.h,
                                   SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (window == nullptr) fail("cannot open a window");
+    set_window_icon();
     return reinterpret_cast<WindowHandle>(window);
 }
 
@@ -196,13 +286,10 @@ bool escape_pressed() {
             if (e.type == SDL_QUIT) pressed = true;
             if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) pressed = true;
             if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) pressed = true;
-            if (e.type == SDL_KEYDOWN && is_toggle_key(e.key)) {
-                if (windowed) {
-                    enter_full_screen();
-                } else {
-                    enter_window();
-                }
-            }
+            if (e.type == SDL_KEYDOWN && is_toggle_key(e.key)) toggle_full_screen();
+            if (e.type == SDL_WINDOWEVENT &&
+                (e.window.event == SDL_WINDOWEVENT_MOVED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+                remember_window_rect();
             if (e.type == SDL_MOUSEMOTION) follow_cursor(e.motion.x, e.motion.y);
         }
     }

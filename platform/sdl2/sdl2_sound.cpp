@@ -122,13 +122,32 @@ SDL_AudioDeviceID open_default_device() {
     return id;
 }
 
+// QUIRK: where a PulseAudio server answers (PipeWire's pipewire-pulse included) it is used even
+// if SDL would pick its native PipeWire backend (newer SDL releases do by default, and
+// SDL_AUDIODRIVER=pipewire asks for it). That backend fills PipeWire's buffers from a
+// non-real-time loop that the graph wakes once a cycle, with no buffer queued ahead, so any
+// wake-up later than one quantum is a gap: on a loaded 2-core machine tens of gaps of 10 to
+// 500 ms a minute, at every block size and output rate tried (BENCHMARKS.md). The PulseAudio
+// path is buffered on the server's side (kPulseLatencyMs) and rides such wake-ups out. Any
+// other driver named in SDL_AUDIODRIVER is honoured as it stands.
+bool init_audio_driver() {
+    const char* asked = SDL_getenv("SDL_AUDIODRIVER");
+    if (asked == nullptr || SDL_strcasecmp(asked, "pipewire") == 0) {
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "pulseaudio", SDL_HINT_OVERRIDE);
+        const bool pulse = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (pulse) return true;
+    }
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
 void print_stats() {
     const double audio_s = double(stats_samples.load(std::memory_order_relaxed)) / output_rate;
     const double busy_s = double(stats_busy_ns.load(std::memory_order_relaxed)) * 1e-9;
     std::fprintf(stderr,
-                 "demo: audio stats: %.1f s mixed, callback busy %.4f %% of audio time (longest block %.1f us), "
+                 "demo: audio stats (%s): %.1f s mixed, callback busy %.4f %% of audio time (longest block %.1f us), "
                  "late calls %u, dropped %u, clock moved up %u times by %lld samples in all\n",
-                 audio_s, audio_s > 0 ? 100.0 * busy_s / audio_s : 0.0,
+                 SDL_GetCurrentAudioDriver(), audio_s, audio_s > 0 ? 100.0 * busy_s / audio_s : 0.0,
                  double(stats_max_block_ns.load(std::memory_order_relaxed)) * 1e-3,
                  sound_buffers::the_mixer().late.load(std::memory_order_relaxed),
                  sound_buffers::the_mixer().dropped.load(std::memory_order_relaxed),
@@ -189,7 +208,7 @@ bool open_device() {
     const int saved_stderr = dup(2);
     const int null_fd = open("/dev/null", O_WRONLY);
     if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
-    bool opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    bool opened = init_audio_driver();
     if (opened) {
         std::lock_guard<std::mutex> hold(device_lock);
         device_id = open_default_device();

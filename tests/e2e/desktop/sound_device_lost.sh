@@ -21,7 +21,7 @@ restore() {
 trap restore EXIT
 
 launch_demo "$build" "$err"
-wait_for_window EDIT 20 || fail "no window appeared"
+wait_for_window Swirlcoil 20 || fail "no window appeared"
 sleep 3
 pactl unload-module "$module"   # the only sink: the demo's stream goes with it
 sleep 2.5

@@ -8,7 +8,7 @@ build=$1
 err=$(mktemp)
 # A sound server address where nothing listens; SDL finds no other driver on this machine.
 PULSE_SERVER=unix:/nonexistent/pulse/native launch_demo "$build" "$err"
-wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared: $(cat "$err")"; }
+wait_for_window Swirlcoil 20 || { kill -9 $pid; fail "no window appeared: $(cat "$err")"; }
 sleep 3
 kill -0 $pid 2>/dev/null || { wait $pid; fail "the demo ended (code $?) without sound: $(cat "$err")"; }
 xdotool key Escape

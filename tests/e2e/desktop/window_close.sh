@@ -6,7 +6,7 @@ set -u
 build=$1
 start_demo_logged "$build" window_close_frames.log
 sleep 1
-"$build/tests/close_window" EDIT || { kill -9 $pid; fail "could not ask the window to close"; }
+"$build/tests/close_window" Swirlcoil || { kill -9 $pid; fail "could not ask the window to close"; }
 asked=$(now_ms)  # the request has been sent by the time the tool returns
 wait_pid_ms $pid 15000
 [ "$rc" = timeout ] && { kill -9 $pid; fail "still running 15 s after the close request"; }

@@ -66,7 +66,7 @@ launch_demo() {
 start_demo() {
     [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
     launch_demo "$1" "" "" "${@:2}"
-    wait_for_window EDIT 20 || { kill -9 $pid; fail "no window appeared"; }
+    wait_for_window Swirlcoil 20 || { kill -9 $pid; fail "no window appeared"; }
 }
 
 # start_demo_logged BUILD NAME [ARGS...]: start_demo with the test shim's frame log in the
@@ -102,3 +102,20 @@ frames_after() {
 
 # gl_of LOG: the GL_VERSION of the context the run drew with, from the shim's frame log.
 gl_of() { awk '$1 == "gl" { $1 = ""; sub(/^ /, ""); print; exit }' "$1"; }
+
+# record_song FILE ERR SECONDS [VAR=value...]: plays the real demo (in a window) with the
+# variables given while the null sink's monitor is recorded into FILE, until SECONDS of sound
+# are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the recording.
+record_song() {
+    local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
+    shift 3
+    record_sink "$raw" "$err.parec"
+    env "$@" "$build/demo" --window 2>"$err" &
+    local demo=$!
+    until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do
+        kill -0 $demo 2>/dev/null || break
+        sleep 0.2
+    done
+    kill $rec $demo 2>/dev/null
+    wait $rec $demo 2>/dev/null
+}

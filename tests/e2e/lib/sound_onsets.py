@@ -18,6 +18,9 @@ Usage: sound_onsets.py --sample-exact RECORDING
   browser's sound engine does: there every kick interval must be 4 rows to within a few samples.
   The block-grid check is left out: exact rows are themselves a grid of every block length that
   divides 4 rows, so only the exact interval tells such a player from a block-granular one.
+Usage: sound_onsets.py --gaps-after S RECORDING
+  the same check, and no run of silence over GAP_MS anywhere from S seconds after the first
+  sound to the recording's end (the song rests only in its first second).
 Usage: sound_onsets.py RECORDING START_S END_S
   prints the kick onsets found between START_S and END_S, in seconds from the recording's start.
 RECORDING: 8-bit unsigned mono at 44,100 Hz, raw bytes or a WAV file (.wav).
@@ -52,6 +55,7 @@ BEAT_COARSE_S = (0.30, 0.42)
 MIN_BEAT_ONSETS = 8         # rows 128, 132, ..., 156
 MIN_RMS = 20.0              # of 128; the song's RMS is about 75
 DROPOUT_S = 0.003           # the song's own exact silences in these rows last under 1 ms
+GAP_MS = 5.0                # a longer silence after the song's first second is a dropout
 
 
 def f32(x):
@@ -227,6 +231,13 @@ def judge_beat(beat, sample_exact=False):
     return failures
 
 
+def gaps_after(signal, head, after_s):
+    """Dropouts over GAP_MS from after_s seconds after the first sound to the end, as (start in
+    seconds after the first sound, length in ms)."""
+    found = dropouts(signal, head + int(after_s * RATE), len(signal))
+    return [(at - head / RATE, length * 1000) for at, length in found if length * 1000 > GAP_MS]
+
+
 def check(path, sample_exact=False):
     """Sound is there, without dropouts around positions 8 and 9, and their kicks keep the
     4-row beat (judge_beat). Prints what it found; returns the failures."""
@@ -258,6 +269,19 @@ def check(path, sample_exact=False):
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--gaps-after":
+        failures = check(sys.argv[3])
+        signal = read_recording(sys.argv[3])
+        head = first_sound(signal)
+        gaps = gaps_after(signal, head, float(sys.argv[2])) if head is not None else []
+        longest = max((length for _, length in gaps), default=0.0)
+        print(f"gaps over {GAP_MS:.0f} ms after {sys.argv[2]} s: {len(gaps)}, longest {longest:.1f} ms",
+              " ".join(f"{at:.2f}s:{length:.0f}ms" for at, length in gaps[:12]))
+        if gaps:
+            failures.append(f"{len(gaps)} gaps over {GAP_MS:.0f} ms after the first {sys.argv[2]} s")
+        for f in failures:
+            print("FAIL:", f)
+        sys.exit(1 if failures else 0)
     if len(sys.argv) == 2 or (len(sys.argv) == 3 and sys.argv[1] == "--sample-exact"):
         failures = check(sys.argv[-1], sample_exact=len(sys.argv) == 3)
         for f in failures:
