@@ -304,6 +304,7 @@ void exit_process(int code) {
     // Immediate: the sequencer thread and the sound end with the process. The window system
     // takes back the window and the cursor; no display mode was changed.
     frame_stats::print();
+    glfixed::print_stats_if_asked();
     process::exit_now(code);
 }
 
