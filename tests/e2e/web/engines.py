@@ -14,7 +14,7 @@
    once the demo plays its song engine is there ("click for sound" never needed).
 Every console line the engine showed is printed at the end; a line of the page's own (its
 address, or WebGL) fails the test.
-Run by test_engine_<engine>.py: run(NATIVE_BUILD, ENGINE, {"--pictures", "--rows"}).
+Run by test_engine_<engine>.py: main(ENGINE, {"--pictures", "--rows"}) with NATIVE_BUILD as argument.
 """
 import os
 import sys
@@ -191,3 +191,10 @@ def run(native_build, name, options):
         sys.exit(1)
     print(f"web engine {name} ok after {time.time() - began:.0f} s")
 
+
+
+def main(name, options):
+    """The entry of test_engine_<name>.py: its one argument is the native build folder."""
+    if len(sys.argv) != 2:
+        sys.exit(f"usage: test_engine_{name}.py NATIVE_BUILD")
+    run(sys.argv[1], name, options)

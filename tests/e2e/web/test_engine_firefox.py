@@ -1,14 +1,7 @@
 #!/usr/bin/env python3
-"""The page in Firefox as a user meets it (engines.py): its long picture pass is test_pictures.py.
-Usage: test_engine_firefox.py NATIVE_BUILD"""
-import os
-import sys
-
+"""The page in Firefox as a user meets it (engines.py), with its offline rows; its long picture
+pass is test_pictures.py."""
+import os, sys
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import engines  # noqa: E402
-
-if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    engines.run(sys.argv[1], "firefox", {"--rows"})
+__import__("engines").main("firefox", {"--rows"})
