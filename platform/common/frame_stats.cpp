@@ -26,7 +26,6 @@ constexpr Scene kScenes[] = {
 };
 constexpr int kSceneCount = int(sizeof kScenes / sizeof kScenes[0]);
 constexpr int kBetween = kSceneCount;
-constexpr int kGroups = kSceneCount + 1;
 const char* const kBetweenName = "between scenes";
 
 // 82 s at up to 6,000 frames per second; frames past that are counted, not kept.
