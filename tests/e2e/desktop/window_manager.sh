@@ -59,7 +59,13 @@ echo "$class"
 name=$(xprop -id "$win" _NET_WM_NAME)
 [ "$name" = '_NET_WM_NAME(UTF8_STRING) = "Swirlcoil"' ] || fail "full-screen title: $name"
 # The icon against the desktop icon scaled by ImageMagick: same size, pixels close (the two
-# scalers average differently at the edges of their boxes).
+# scalers average differently at the edges of their boxes). The player sets it just after the
+# window is mapped, so it may take a moment to appear.
+deadline=$(( $(now_ms) + 5000 ))
+until xprop -id "$win" _NET_WM_ICON | grep -q '='; do
+    [ "$(now_ms)" -lt "$deadline" ] || fail "no _NET_WM_ICON 5 s after the window appeared"
+    sleep 0.05
+done
 xprop -id "$win" -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON | python3 -c '
 import re, subprocess, sys
 nums = [int(v) for v in re.findall(r"\d+", sys.stdin.read().split("=", 1)[1])]
