@@ -19,14 +19,18 @@ failed=""
 for driver in default pipewire; do
     raw="$dir/sound_pipewire_$driver.u8"
     err="$dir/sound_pipewire_$driver.stderr"
-    if [ "$driver" = default ]; then
-        record_song "$raw" "$err" 22 DEMO_AUDIO_STATS=1
-    else
-        record_song "$raw" "$err" 22 DEMO_AUDIO_STATS=1 SDL_AUDIODRIVER=pipewire
-    fi
-    echo "== SDL driver $driver: $(grep -o 'audio stats ([a-z]*)' "$err" | tail -1)"
-    grep -q "no audio device" "$err" && fail "$driver: the demo found no audio device: $(cat "$err")"
-    python3 "$e2e_lib/sound_onsets.py" --gaps-after 1 "$raw" || failed="$failed $driver"
+    vars=(DEMO_AUDIO_STATS=1)
+    [ "$driver" = default ] || vars+=(SDL_AUDIODRIVER=$driver)
+    for try in 1 2; do
+        record_song "$raw" "$err" 22 "${vars[@]}"
+        echo "== SDL driver $driver, recording $try: $(grep -o 'audio stats ([a-z]*)' "$err" | tail -1)"
+        grep -q "no audio device" "$err" && fail "$driver: the demo found no audio device: $(cat "$err")"
+        python3 "$e2e_lib/sound_onsets.py" --gaps-after 1 "$raw" && continue 2
+        # QUIRK: on pipewire-pulse a quiet machine still shows a single 5 to 10 ms gap now and
+        # then (1 recording in 4 here); a second recording must then be clean. The native
+        # backend's drop-outs, a hundred or more a run, fail both.
+    done
+    failed="$failed $driver"
 done
 [ -z "$failed" ] || fail "sound check failed with SDL driver:$failed (recordings in $dir)"
 echo "PipeWire: song, beat and no gaps with both SDL drivers"

@@ -121,11 +121,18 @@ sleep 0.5
 wmctrl -c "$title" || fail "wmctrl could not ask the window to close"
 ends_within_ms "wmctrl -c" 500
 
-# A full-screen start under the manager, closed with Alt+F4.
-"$build/demo" 2>"$work/alt-f4.err" & pid=$!
+# A full-screen start under the manager, closed with Alt+F4 once it draws frames (a key that
+# comes during start-up waits for the frame loop's first poll, which is not the close's time).
+frames="$work/alt-f4.frames"
+DEMO_SHIM_LOG=$frames LD_PRELOAD=$build/tests/libdemo_shim.so "$build/demo" 2>"$work/alt-f4.err" & pid=$!
 wait_for_window "$title" 20 || fail "no window named $title appeared"
 win=$(window_of_demo)
-sleep 1
+deadline=$(( $(now_ms) + 20000 ))
+until grep -q '^frame' "$frames" 2>/dev/null; do
+    [ "$(now_ms)" -lt "$deadline" ] || fail "no frame 20 s after the window appeared"
+    sleep 0.1
+done
+sleep 0.5
 xdotool windowactivate --sync "$win" 2>/dev/null
 xdotool key alt+F4
 ends_within_ms "Alt+F4" 500
