@@ -44,6 +44,14 @@
       setTimeout(watchAudio, 0);
     }, { capture: true });
   }
+  // Every fullscreen change and refusal since the page loaded, with its time: why a run that
+  // asked for fullscreen is not in it (refused, or entered and left) shows in a failed test.
+  page.fullscreenEvents = [];
+  for (const type of ['fullscreenchange', 'fullscreenerror']) {
+    document.addEventListener(type, () => page.fullscreenEvents.push(
+      `${Math.round(performance.now() - page.timings.click)} ms after the click: ${type}` +
+      `${document.fullscreenElement ? ' (in)' : ' (out)'}${document.hasFocus() ? '' : ', page not focused'}`));
+  }
   const watchFrames = () => {
     if (page.frames > 0 && !page.timings.firstFrame) page.timings.firstFrame = performance.now();
     requestAnimationFrame(watchFrames);

@@ -299,10 +299,23 @@ class Firefox(Page):
         x, y = self.js("""const r = document.getElementById(arguments[0]).getBoundingClientRect();
             return [Math.round(mozInnerScreenX + r.x + r.width / 2), Math.round(mozInnerScreenY + r.y + r.height / 2)];""",
                        element_id)
-        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
+        self.focus()
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True)
 
     def key(self, key):
+        self.focus()
         subprocess.run(["xdotool", "key", key], check=True)
+
+    def focus(self):
+        """Makes sure Firefox's page has the input focus, as the page a person has just opened
+        has: the test display has no window manager, a fresh page sometimes starts unfocused,
+        and Firefox refuses fullscreen to an unfocused page even in the click that focuses it.
+        A click on the page's empty top-left corner focuses it, as a person's first click would."""
+        if self.js("return document.hasFocus();"):
+            return
+        x, y = self.js("return [Math.round(mozInnerScreenX + 2), Math.round(mozInnerScreenY + 2)];")
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True)
+        self.wait_for("document.hasFocus()", "the page did not take the focus", timeout=5)
 
     def console(self):
         return self.call("console") + [f"output: {line}" for line in self.output if line.strip()]

@@ -86,7 +86,9 @@ def click_and_record(browser, server, button, name, limit):
 def fullscreen_stays_playing(browser):
     """In the fullscreen run: leaving fullscreen by F or the button does not end the demo."""
     if not browser.js("return !!document.fullscreenElement;"):
-        fail(f'{browser.name}: "play fullscreen" did not go fullscreen')
+        browser.dump_console()
+        events = browser.js("return window.demoPage.fullscreenEvents;")
+        fail(f'{browser.name}: "play fullscreen" did not go fullscreen; fullscreen events: {events}')
     frames = browser.js("return window.demoPage.frames;")
     browser.key("f")  # WebKit keeps the key and leaves fullscreen itself; the others pass it on
     browser.wait_for("!document.fullscreenElement", "F did not leave fullscreen")
