@@ -15,7 +15,7 @@ cd "$root"
 . scripts/lib.sh
 
 seconds=${1:-3}
-install_missing scripts/{play,package,web,test}-packages.txt
+install_missing scripts/{build,play,package,web,test}-packages.txt
 build=${DEMO_BUILD:-$root/build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$build" -j2 demo demo-capture bench_startup bench_effects bench_music bench_mixer headless_run demo_shim \

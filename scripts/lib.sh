@@ -27,7 +27,7 @@ install_missing() {
 # installing the play command's packages first where missing.
 ensure_capture_tool() {
     [ -x "$1/demo-capture" ] && return 0
-    install_missing scripts/play-packages.txt
+    install_missing scripts/{build,play}-packages.txt
     cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
     ninja -C "$1" demo-capture
 }

@@ -9,7 +9,7 @@ out=$(realpath -m "${1:-build-package}")
 cd "$root"
 . scripts/lib.sh
 
-install_missing scripts/{play,package}-packages.txt
+install_missing scripts/{build,play,package}-packages.txt
 
 mkdir -p "$out"
 rm -f "$out"/*.deb "$out"/*-win32.zip

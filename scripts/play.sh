@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 . scripts/lib.sh
 
-install_missing scripts/play-packages.txt
+install_missing scripts/{build,play}-packages.txt
 cmake -S . -B build-play -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=OFF >/dev/null
 ninja -C build-play demo demo-capture
 

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 . scripts/lib.sh
 
-install_missing scripts/{play,package,web,test}-packages.txt
+install_missing scripts/{build,play,package,web,test}-packages.txt
 [ -f scripts/ensure-wine.sh ] && bash scripts/ensure-wine.sh
 
 build="$root/build"

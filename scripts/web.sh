@@ -24,7 +24,7 @@ if [ -n "$port" ] && ! [[ $port =~ ^[0-9]+$ && $port -ge 1 && $port -le 65535 ]]
     exit 2
 fi
 
-install_missing scripts/web-packages.txt
+install_missing scripts/{build,web}-packages.txt
 # Debian's emcc runs its JavaScript tools with a node that does not look in Debian's own module
 # folder, where node-acorn lives.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}

@@ -13,19 +13,37 @@ namespace {
 
 mixer::Mixer mixer_state;
 bool mixer_ready;
+const sound_buffers::Hooks* hooks;  // null until the first open
 platform::SoundDevice the_device;
 platform::SoundBuffer primary_buffer{-1};
 platform::SoundBuffer buffer_records[mixer::kMaxVoices];
 
+void note_call(sound_buffers::Call call, int voice, int32_t argument) {
+    if (hooks != nullptr && hooks->note_call != nullptr) hooks->note_call(call, voice, argument);
+}
+
 void post(platform::SoundBufferHandle b, sound_buffers::Call call, mixer::Op op, int32_t argument) {
     const int voice = sound_buffers::voice_of(b);
-    sound_buffers::note_call(call, voice, argument);
-    if (voice >= 0) sound_buffers::queue(sound_buffers::the_mixer(), voice, op, argument);
+    note_call(call, voice, argument);
+    // A voice comes only from an open device, so the hooks are in place.
+    if (voice >= 0) hooks->queue(sound_buffers::the_mixer(), voice, op, argument);
 }
 
 }  // namespace
 
 namespace sound_buffers {
+
+platform::SoundDeviceHandle open(const Hooks& backend) {
+    hooks = &backend;
+    note_call(Call::create_device, -1, 0);
+    the_mixer();
+    return hooks->open_device() ? &the_device : nullptr;
+}
+
+void change_rate_at_once(mixer::Mixer& m, uint32_t hz) { mixer::set_output_rate(m, hz); }
+void queue_at_once(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) {
+    mixer::post_now(m, voice, op, argument);
+}
 
 mixer::Mixer& the_mixer() {
     if (!mixer_ready) {
@@ -47,13 +65,6 @@ void forget_buffers() {
 namespace platform {
 
 using sound_buffers::Call;
-using sound_buffers::note_call;
-
-SoundDeviceHandle sound_create_device() {
-    note_call(Call::create_device, -1, 0);
-    sound_buffers::the_mixer();
-    return sound_buffers::open_device() ? &the_device : nullptr;
-}
 
 // The mixer shares the device with other programs; there is no exclusive level to take.
 void sound_set_cooperative_level(SoundDeviceHandle, WindowHandle) { note_call(Call::cooperative_level, -1, 0); }
@@ -68,7 +79,7 @@ void sound_set_format(SoundBufferHandle primary, const WaveFormat& format) {
     // The mixer always writes 8-bit mono; the rate is the one part of the format it follows.
     mixer::Mixer& m = sound_buffers::the_mixer();
     if (primary == nullptr || format.samples_per_sec == 0 || format.samples_per_sec == m.output_rate) return;
-    sound_buffers::change_output_rate(m, format.samples_per_sec);
+    hooks->change_output_rate(m, format.samples_per_sec);
 }
 
 SoundBufferHandle sound_create_buffer(SoundDeviceHandle device, uint32_t bytes, const WaveFormat& format) {

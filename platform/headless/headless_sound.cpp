@@ -13,24 +13,22 @@ headless::SoundCall log_entries[headless::kSoundLogCapacity];
 uint32_t log_size;
 bool device_available = true;
 
-}  // namespace
-
-namespace sound_buffers {
-
 bool open_device() { return device_available; }
 
-void change_output_rate(mixer::Mixer& m, uint32_t hz) { mixer::set_output_rate(m, hz); }
-
-// The caller is also the mix's consumer: a call takes effect at the next mix's first sample.
-void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) { mixer::post_now(m, voice, op, argument); }
-
-void note_call(Call call, int voice, int32_t argument) {
+void note_call(sound_buffers::Call call, int voice, int32_t argument) {
     // The device's opening also places the sound set-up among the start-up calls.
-    if (call == Call::create_device) headless::record_platform_call(headless::PlatformOp::sound_create_device);
+    if (call == sound_buffers::Call::create_device)
+        headless::record_platform_call(headless::PlatformOp::sound_create_device);
     if (log_size < headless::kSoundLogCapacity) log_entries[log_size++] = {call, int8_t(voice), argument};
 }
 
-}  // namespace sound_buffers
+// The caller is also the mix's consumer: a call takes effect at the next mix's first sample.
+constexpr sound_buffers::Hooks kHooks{open_device, sound_buffers::change_rate_at_once, sound_buffers::queue_at_once,
+                                      note_call};
+
+}  // namespace
+
+platform::SoundDeviceHandle platform::sound_create_device() { return sound_buffers::open(kHooks); }
 
 namespace headless {
 

@@ -191,10 +191,6 @@ int SDLCALL watch_device(void*) {
     }
 }
 
-}  // namespace
-
-namespace sound_buffers {
-
 bool open_device() {
     if (device_created) return true;
     stats_wanted = std::getenv("DEMO_AUDIO_STATS") != nullptr;
@@ -240,6 +236,8 @@ void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) {
     mixer::post(m, voice, op, argument, now_ns());
 }
 
-void note_call(Call, int, int32_t) {}
+constexpr sound_buffers::Hooks kHooks{open_device, change_output_rate, queue, nullptr};
 
-}  // namespace sound_buffers
+}  // namespace
+
+platform::SoundDeviceHandle platform::sound_create_device() { return sound_buffers::open(kHooks); }

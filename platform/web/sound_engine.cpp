@@ -25,18 +25,14 @@ float block_floats[kMaxBlock];
 }  // namespace
 
 // The engine renders in the thread that plays the rows: every call belongs at the current sample.
-namespace sound_buffers {
+constexpr sound_buffers::Hooks kHooks{[] { return true; }, sound_buffers::change_rate_at_once,
+                                      sound_buffers::queue_at_once, nullptr};
 
-bool open_device() { return true; }
-void change_output_rate(mixer::Mixer& m, uint32_t hz) { mixer::set_output_rate(m, hz); }
-void queue(mixer::Mixer& m, int voice, mixer::Op op, int32_t argument) { mixer::post_now(m, voice, op, argument); }
-void note_call(Call, int, int32_t) {}
-
-}  // namespace sound_buffers
-
-// The engine plays the rows itself (engine_render); no thread is ever started here.
+// The engine plays the rows itself (engine_render); no thread is ever started here, and its
+// device is the engine.
 namespace platform {
 
+SoundDeviceHandle sound_create_device() { return sound_buffers::open(kHooks); }
 ThreadHandle create_thread(ThreadProc) { return nullptr; }
 void set_thread_time_critical(ThreadHandle) {}
 void wait_on_thread(ThreadHandle, uint32_t) {}
