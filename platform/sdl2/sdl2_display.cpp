@@ -258,7 +258,7 @@ void set_pixel_format(DeviceContext) {}
 void create_gl_context(DeviceContext) {
     context = sdl2_gl::create_context(window);
     SDL_GL_SetSwapInterval(1);  // vsync where the driver offers it; a refusal just runs faster
-    if (!offscreen::create()) fail("the GL driver offers no 640x480 framebuffer with depth");
+    if (!offscreen::create(kPictureWidth, kPictureHeight)) fail("the GL driver offers no 640x480 framebuffer with depth");
 }
 
 void present(DeviceContext) {
