@@ -75,6 +75,7 @@ void unpack_bits(GLsizei width, int y0, int rows, const GLubyte* bits) {
 void make_atlas() {
     GLint max_size = 0;
     es.GetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+    if (max_size <= 0) max_size = 1 << 14;  // a driver that does not say: the size ES 3 drivers offer
     const double scale = state.viewport[3] > kClassicHeight ? double(state.viewport[3]) / kClassicHeight : 1.0;
     int rows = int(kClassicAtlasRows * scale * scale + 0.5);
     store.atlas_width = kAtlasWidth < max_size ? kAtlasWidth : max_size;
