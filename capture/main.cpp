@@ -39,7 +39,6 @@ int fail(const std::string& message, int code = 1) {
     return code;
 }
 
-uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
 
 }  // namespace
 
@@ -66,6 +65,9 @@ int main(int argc, char** argv) {
     if (!check_output_path(options.format, path, error)) return fail(error);
     catch_signals();
 
+    // A sharp capture draws at the output's size from the start; the picture is made once.
+    if (options.sharp) headless::set_picture_size(int(options.width), int(options.height));
+    std::vector<uint8_t> picture(size_t(headless::picture_width()) * size_t(headless::picture_height()) * 4);
     start_up();
     const std::vector<uint8_t> soundtrack = mix_song(song_span(range, options.head_start_ms));
 
@@ -93,8 +95,8 @@ int main(int argc, char** argv) {
         headless::set_ticks(t);
         render_frame(t);
         if (k >= range.first_frame) {
-            headless::read_pixels(picture);
-            if (!write_frame(out, picture, error)) {
+            headless::read_pixels(picture.data());
+            if (!write_frame(out, picture.data(), error)) {
                 progress_end(progress, "");
                 std::string why;
                 abandon_output(out, &why);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "capture/timeline.h"
+#include "platform/platform.h"
 
 namespace capture {
 
@@ -18,6 +19,22 @@ bool parse_number(const std::string& text, uint32_t lo, uint32_t hi, uint32_t& o
     if (v < lo || v > hi) return false;
     out = uint32_t(v);
     return true;
+}
+
+// "W x H" with an x (or a multiplication sign) between: 4:3, even, from 160 x 120 to the largest.
+bool parse_size(const std::string& text, uint32_t& width, uint32_t& height) {
+    size_t split = text.find('x');
+    size_t skip = 1;
+    if (split == std::string::npos) {
+        split = text.find("\u00d7");
+        skip = std::strlen("\u00d7");
+    }
+    if (split == std::string::npos) return false;
+    if (!parse_number(text.substr(0, split), 160, kMaxWidth, width) ||
+        !parse_number(text.substr(split + skip), 120, kMaxHeight, height))
+        return false;
+    // H.264 in 4:2:0 wants even sizes.
+    return width * 3 == height * 4 && width % 2 == 0 && height % 2 == 0;
 }
 
 const char* const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
@@ -56,7 +73,10 @@ std::string help_text() {
         "      --start MS         first scene time to write (default 0)\n"
         "      --end MS           last scene time to write (default 82000, the demo's end)\n"
         "      --scale N          1 (640x480, default), 2 (1280x960) or 3 (1920x1440)\n"
+        "      --size WxH         the output's size instead: 4:3, even, up to 2880x2160\n"
         "      --filter NAME      upscale filter: nearest (default) or smooth (bicubic)\n"
+        "      --sharp            draw the picture at the output's size (glyphs rasterized at\n"
+        "                         it) instead of scaling the 640x480 picture up\n"
         "      --preset NAME      x264 speed preset for mp4 (default superfast)\n"
         "      --crf N            x264 quality for mp4, 0 to 51, lower is better (default 18)\n"
         "  -h, --help             this text\n"
@@ -75,6 +95,7 @@ std::string help_text() {
 }
 
 bool parse_options(int argc, char** argv, Options& out, std::string& error) {
+    bool scale_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -91,9 +112,13 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
             out.help = true;
             continue;
         }
+        if (arg == "--sharp" && !has_value) {
+            out.sharp = true;
+            continue;
+        }
         static const char* const kTakesValue[] = {"-o", "--output", "-f", "--format", "-r", "--fps",
                                                   "--head-start", "--start", "--end", "--scale",
-                                                  "--filter", "--preset", "--crf"};
+                                                  "--size", "--filter", "--preset", "--crf"};
         bool known = false;
         for (const char* name : kTakesValue) known = known || arg == name;
         if (!known) {
@@ -127,6 +152,9 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
             ok = parse_number(value, 0, 999999999, out.end_ms);
         } else if (arg == "--scale") {
             ok = parse_number(value, 1, 3, out.scale);
+            scale_given = true;
+        } else if (arg == "--size") {
+            ok = parse_size(value, out.width, out.height);
         } else if (arg == "--filter") {
             ok = value == "nearest" || value == "smooth";
             out.smooth = value == "smooth";
@@ -145,6 +173,14 @@ bool parse_options(int argc, char** argv, Options& out, std::string& error) {
     if (out.start_ms > out.end_ms) {
         error = "--start is after --end";
         return false;
+    }
+    if (scale_given && out.width != 0) {
+        error = "--scale and --size both give the size; use one";
+        return false;
+    }
+    if (out.width == 0) {
+        out.width = platform::kPictureWidth * out.scale;
+        out.height = platform::kPictureHeight * out.scale;
     }
     return true;
 }

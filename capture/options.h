@@ -1,5 +1,5 @@
 // The capture tool's command line: formats, frame rate, output, the music's head start, the
-// time range and the upscale. Capture tool, main thread.
+// time range, the output size and whether it is scaled up or drawn sharp at that size. Capture tool, main thread.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,9 @@ struct Options {
     uint32_t start_ms = 0;       // first scene time written, ms
     uint32_t end_ms = 82000;     // last scene time written, ms (clamped to the demo's end)
     uint32_t scale = 1;          // 1: 640x480, 2: 1280x960, 3: 1920x1440
+    uint32_t width = 0;          // --size: the output's size (4:3); 0: 640 x 480 times the scale
+    uint32_t height = 0;
+    bool sharp = false;          // drawn at the output's size rather than scaled up to it
     bool smooth = false;         // upscale filter: false nearest neighbour, true bicubic
     std::string preset = "superfast";  // x264 speed preset (mp4 only): a quarter less CPU than
                                        // veryfast for a sixth more bytes at the same quality
@@ -29,7 +32,12 @@ struct Options {
     bool help = false;
 };
 
-// Parses argv; false with `error` set on a bad or unknown option.
+// The largest output --size takes, pixels (the sharp picture's largest size).
+constexpr uint32_t kMaxWidth = 2880;
+constexpr uint32_t kMaxHeight = 2160;
+
+// Parses argv; false with `error` set on a bad or unknown option. Afterwards width and height
+// hold the output's size, given or from the scale.
 bool parse_options(int argc, char** argv, Options& out, std::string& error);
 // The text of --help.
 std::string help_text();

@@ -23,9 +23,9 @@ namespace capture {
 
 namespace {
 
-constexpr int kWidth = platform::kPictureWidth;
-constexpr int kHeight = platform::kPictureHeight;
-constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * 4;
+// The size of the pictures handed to ffmpeg: the output's own when drawn sharp, else classic.
+uint32_t picture_width(const Options& o) { return o.sharp ? o.width : uint32_t(platform::kPictureWidth); }
+uint32_t picture_height(const Options& o) { return o.sharp ? o.height : uint32_t(platform::kPictureHeight); }
 
 std::string errno_text() { return std::strerror(errno); }
 
@@ -43,14 +43,14 @@ std::string temporary_name(const std::string& path) {
 std::vector<std::string> ffmpeg_arguments(const Options& o, const Output& out) {
     std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
                                   "-f", "rawvideo", "-pixel_format", "rgba",
-                                  "-video_size", std::to_string(kWidth) + "x" + std::to_string(kHeight),
+                                  "-video_size", std::to_string(picture_width(o)) + "x" + std::to_string(picture_height(o)),
                                   "-framerate", std::to_string(o.fps), "-i", "pipe:0"};
     if (out.format != Format::png) a.insert(a.end(), {"-i", out.temp_wav, "-map", "0:v:0", "-map", "1:a:0"});
 
     // GL rows come bottom-up.
     std::string filter = "vflip";
-    if (o.scale > 1) {
-        filter += ",scale=" + std::to_string(kWidth * o.scale) + ":" + std::to_string(kHeight * o.scale) +
+    if (o.width != picture_width(o) || o.height != picture_height(o)) {
+        filter += ",scale=" + std::to_string(o.width) + ":" + std::to_string(o.height) +
                   ":flags=" + (o.smooth ? "bicubic" : "neighbor");
     }
     a.insert(a.end(), {"-vf", filter});
@@ -174,6 +174,7 @@ bool open_output(Output& out, const Options& options, const std::string& path,
     out.format = options.format;
     out.final_path = path;
     out.temp_path = temporary_name(path);
+    out.frame_bytes = size_t(picture_width(options)) * picture_height(options) * 4;
 
     std::string wav_path;
     if (out.format == Format::png) {
@@ -223,8 +224,8 @@ bool write_times(Output& out, const std::vector<uint32_t>& times, std::string& e
 
 bool write_frame(Output& out, const uint8_t* rgba, std::string& error) {
     size_t done = 0;
-    while (done < kFrameBytes) {
-        const ssize_t n = write(out.pipe_fd, rgba + done, kFrameBytes - done);
+    while (done < out.frame_bytes) {
+        const ssize_t n = write(out.pipe_fd, rgba + done, out.frame_bytes - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             error = "ffmpeg stopped taking frames (" + errno_text() + ")";

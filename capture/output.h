@@ -20,6 +20,7 @@ struct Output {
     std::string temp_wav;   // soundtrack handed to ffmpeg (video formats)
     pid_t ffmpeg = -1;
     int pipe_fd = -1;       // ffmpeg's standard input
+    size_t frame_bytes = 0; // one RGBA picture as the demo draws it
 };
 
 // Full path of `name` on PATH, or empty.
@@ -34,7 +35,8 @@ bool open_output(Output& out, const Options& options, const std::string& path,
                  const std::vector<uint8_t>& soundtrack, uint32_t rate, std::string& error);
 // For the PNG format: the scene time of each frame written, one line per frame.
 bool write_times(Output& out, const std::vector<uint32_t>& times, std::string& error);
-// One 640 x 480 RGBA picture, rows bottom-up as GL reads them.
+// One RGBA picture at the size the demo draws (640 x 480, or the output's size when sharp),
+// rows bottom-up as GL reads them.
 bool write_frame(Output& out, const uint8_t* rgba, std::string& error);
 // Ends ffmpeg's input, waits for it and moves the result to its final name.
 bool finish_output(Output& out, std::string& error);

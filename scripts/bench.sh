@@ -44,24 +44,41 @@ DEMO_GL=legacy "$build/bench/bench_effects" "$seconds"
 section "The same on the fixed-function GL layer (the default: OpenGL ES 3 on llvmpipe, as the browser draws)"
 DEMO_GL=layer "$build/bench/bench_effects" "$seconds"
 
+for size in 1440x1080 2880x2160; do
+    section "The same drawn sharp at $size (bench_effects --size $size)"
+    DEMO_GL=layer "$build/bench/bench_effects" --size "$size" "$seconds"
+done
+
 section "Instrument synthesis (bench/bench_music)"
 "$build/bench/bench_music" | tail -3
 
 section "Offline mixing (bench/bench_mixer)"
 "$build/bench/bench_mixer"
 
-section "Capture speed (demo-capture, 0 to 10 s of script at 60 fps to MP4)"
-if command -v ffmpeg >/dev/null; then
+# capture_speed END_MS OPTIONS...: times demo-capture over 0..END_MS at 60 fps to MP4.
+capture_speed() {
+    local end=$1
+    shift
+    if ! command -v ffmpeg >/dev/null; then
+        echo "ffmpeg not installed: no capture figure"
+        return
+    fi
+    local start ns
     start=$(date +%s%N)
-    if "$build/demo-capture" --end 10000 -o "$work/capture.mp4" >/dev/null 2>"$work/capture.err"; then
+    if "$build/demo-capture" --end "$end" "$@" -o "$work/capture.mp4" >/dev/null 2>"$work/capture.err"; then
         ns=$(( $(date +%s%N) - start ))
-        awk -v ns="$ns" 'BEGIN { s = ns / 1e9; printf "601 frames in %.2f s: %.1f frames/s, %.2f x real time\n", s, 601 / s, 10.0 / s }'
+        awk -v ns="$ns" -v end="$end" 'BEGIN { s = ns / 1e9; f = int(end * 60 / 1000) + 1
+            printf "%d frames in %.2f s: %.1f frames/s, %.3f x real time\n", f, s, f / s, end / 1000 / s }'
     else
         echo "capture failed:"; cat "$work/capture.err"
     fi
-else
-    echo "ffmpeg not installed: no capture figure"
-fi
+}
+
+section "Capture speed (demo-capture, 0 to 10 s of script at 60 fps to MP4)"
+capture_speed 10000
+
+section "Sharp capture speed (demo-capture --sharp --size 2880x2160, 0 to 2 s of script at 60 fps to MP4)"
+capture_speed 2000 --sharp --size 2880x2160
 
 section "Headless renderer: 1,000 frames over the whole script and 1,000 sequencer rows (tests/tools/headless_run)"
 echo "frames back to back, nothing read back (the renderer may queue many frames):"

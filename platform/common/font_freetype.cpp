@@ -28,6 +28,20 @@ FT_Face selected_face;  // the font "selected into" the one device context; null
 constexpr int kScratchBytes = 64 * 1024;
 uint8_t glyph_scratch[kScratchBytes];
 
+// The request and the lists, kept to make the glyphs again at another picture size.
+int requested_cell_height;
+double pixel_scale = 1.0;
+// The classic picture's glyph placement, code by code: pen advance and the bitmap's origin from
+// the pen. A sharp picture places its glyphs by these, scaled, so that its words lie where the
+// classic picture's lie rather than where offsets rounded at another size would put them.
+constexpr uint32_t kCodes = 256;
+struct Placement {
+    int advance, left, top;
+};
+Placement classic_placements[kCodes];
+bool lists_made;
+uint32_t lists_first, lists_count, lists_base;
+
 // Windows TrueType weights: FW_BOLD is 700, FW_SEMIBOLD 600.
 constexpr FT_UShort kBoldWeightClass = 700;
 
@@ -39,7 +53,7 @@ bool face_is_bold(FT_Face face) {
 
 // The Windows mapper takes a positive height as the cell height: ascent plus descent, with the
 // OS/2 table's Windows metrics; the em is scaled so that the cell fits that height.
-long pixels_per_em(FT_Face face, int cell_height) {
+long pixels_per_em(FT_Face face, double cell_height) {
     long cell_units = 0;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     if (os2 != nullptr && os2->version != 0xFFFF) cell_units = long(os2->usWinAscent) + long(os2->usWinDescent);
@@ -79,6 +93,22 @@ bool match_bold_face(const char* family, FcPattern** match_out) {
 
 int advance_pixels(FT_Pos advance_26_6) { return int(std::lrint(double(advance_26_6) / 64.0)); }
 
+constexpr FT_Int32 kLoadFlags = FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO;
+
+// How far the pen moves after this code at the face's size; codes without a glyph advance like
+// the face's default (.notdef) glyph, showing nothing.
+int pen_advance(FT_Face face, uint32_t code) {
+    const FT_UInt glyph_index = code <= 0xFF ? FT_Get_Char_Index(face, code) : 0;
+    if (FT_Load_Glyph(face, glyph_index, kLoadFlags) != 0) return 0;
+    return advance_pixels(face->glyph->advance.x);
+}
+
+Placement placement(FT_Face face, uint32_t code) {
+    Placement p{pen_advance(face, code), 0, 0};
+    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0) p.left = face->glyph->bitmap_left, p.top = face->glyph->bitmap_top;
+    return p;
+}
+
 }  // namespace
 
 bool create_bold_font(DeviceContext, int cell_height, const char* face_name) {
@@ -105,7 +135,11 @@ bool create_bold_font(DeviceContext, int cell_height, const char* face_name) {
         return false;
     }
     FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels_per_em(face, cell_height))) != 0) {
+    requested_cell_height = cell_height;
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels_per_em(face, cell_height))) == 0) {
+        for (uint32_t code = 0; code < kCodes; ++code) classic_placements[code] = placement(face, code);
+    }
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels_per_em(face, cell_height * pixel_scale))) != 0) {
         std::fprintf(stderr, "font: cannot size %s; captions stay blank\n", reinterpret_cast<const char*>(file));
         FT_Done_Face(face);
         return false;
@@ -115,6 +149,10 @@ bool create_bold_font(DeviceContext, int cell_height, const char* face_name) {
 }
 
 void use_font_bitmaps(DeviceContext, uint32_t first, uint32_t count, uint32_t list_base) {
+    lists_made = true;
+    lists_first = first;
+    lists_count = count;
+    lists_base = list_base;
     // No font: the lists stay empty and draw nothing.
     font_glyphs::for_each(
         first, count,
@@ -128,14 +166,27 @@ void use_font_bitmaps(DeviceContext, uint32_t first, uint32_t count, uint32_t li
 
 namespace font_glyphs {
 
+bool set_scale(double scale) {
+    using namespace platform;
+    if (scale == pixel_scale) return false;
+    pixel_scale = scale;
+    if (selected_face == nullptr) return false;
+    // Sizing a face that was sized before does not fail; should it, the old glyphs stay.
+    FT_Set_Pixel_Sizes(selected_face, 0, FT_UInt(pixels_per_em(selected_face, requested_cell_height * scale)));
+    return lists_made;
+}
+
+void compile_lists_again() {
+    using namespace platform;
+    if (lists_made) use_font_bitmaps(nullptr, lists_first, lists_count, lists_base);
+}
+
 bool for_each(uint32_t first, uint32_t count, Visit visit, void* context) {
     FT_Face face = platform::selected_face;
     if (face == nullptr) return false;
 
-    constexpr FT_Int32 kLoadFlags = FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO;
-    // Codes without a glyph advance like the face's default (.notdef) glyph, showing nothing.
-    int default_advance = 0;
-    if (FT_Load_Glyph(face, 0, kLoadFlags) == 0) default_advance = platform::advance_pixels(face->glyph->advance.x);
+    using platform::kLoadFlags;
+    const int default_advance = platform::pen_advance(face, 0x100);  // beyond Latin-1: the default glyph
 
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t code = first + i;  // Latin-1: the code is the Unicode code point
@@ -160,6 +211,12 @@ bool for_each(uint32_t first, uint32_t count, Visit visit, void* context) {
                     std::memcpy(platform::glyph_scratch + (glyph.rows - 1 - y) * row_bytes, src, size_t(row_bytes));
                 }
             }
+        }
+        if (platform::pixel_scale != 1.0 && code < platform::kCodes) {
+            const platform::Placement& p = platform::classic_placements[code];
+            glyph.advance = int(std::lrint(p.advance * platform::pixel_scale));
+            glyph.left = int(std::lrint(p.left * platform::pixel_scale));
+            glyph.top = int(std::lrint(p.top * platform::pixel_scale));
         }
         visit(code, glyph, context);
     }

@@ -1,7 +1,9 @@
 // The fixed-function layer's bitmaps: display lists of bitmaps (and the enable switches around
 // them), their bits in one glyph atlas on the GPU, and the raster position they are drawn at.
 // Main thread only, with the ES 3 context current. Static storage only.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/glfixed/state.h"
 
@@ -10,9 +12,13 @@ namespace {
 
 constexpr GLuint kMaxLists = 4096;          // display-list names
 constexpr int kMaxItems = 16384;            // bitmaps and switches held by all lists together
-constexpr int kAtlasWidth = 2048;           // glyph atlas, one byte per bitmap bit
-constexpr int kAtlasHeight = 1024;
-constexpr int kMaxBitmapBytes = 256 * 256;  // one bitmap's bits as bytes, for the upload
+// The glyph atlas, one byte per bitmap bit, made when the first bitmap is compiled: as wide as
+// below and as tall as the bitmaps of a 640 x 480 picture need, times the square of the
+// viewport's scale from that size (a sharp picture's glyphs are larger by that much each way).
+constexpr int kAtlasWidth = 2048;
+constexpr int kClassicAtlasRows = 320;      // the caption font's 256 glyphs take 308 rows
+constexpr int kClassicHeight = 480;
+constexpr int kUploadBytes = 64 * 1024;     // bitmap bits go to the GPU in strips of this size
 constexpr GLenum kGlyphUnit = GL_TEXTURE1;  // the demo's textures stay on unit 0
 
 struct Bitmap {
@@ -44,18 +50,19 @@ struct Lists {
     int compile_first;
     int shelf_x, shelf_y, shelf_height;  // atlas packing: rows of bitmaps, left to right
     GLuint atlas;
+    int atlas_width, atlas_height;  // 0 until the first bitmap (again after forget_bitmaps)
 };
-Lists store = {{}, 0, {}, 1, 0, 0, 0, 0, 0, 0, 0};
-uint8_t bitmap_bytes[kMaxBitmapBytes];
+Lists store = {{}, 0, {}, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+uint8_t bitmap_bytes[kUploadBytes];
 
-// Reads the client's bitmap (as the unpack state says) into bytes 0/255, rows bottom-up.
-void unpack_bits(GLsizei width, GLsizei height, const GLubyte* bits) {
+// Reads rows [y0, y0 + rows) of the client's bitmap (as the unpack state says) into bytes 0/255.
+void unpack_bits(GLsizei width, int y0, int rows, const GLubyte* bits) {
     const Unpack& u = state.unpack;
     const int row_bits = u.row_length > 0 ? u.row_length : width;
     const int align = u.alignment > 0 ? u.alignment : 1;
     const int row_bytes = ((row_bits + 7) / 8 + align - 1) / align * align;
-    for (int y = 0; y < height; ++y) {
-        const GLubyte* row = bits + long(y + u.skip_rows) * row_bytes;
+    for (int y = 0; y < rows; ++y) {
+        const GLubyte* row = bits + long(y0 + y + u.skip_rows) * row_bytes;
         for (int x = 0; x < width; ++x) {
             const int bit = x + u.skip_pixels;
             bitmap_bytes[y * width + x] = (row[bit / 8] & (0x80 >> (bit % 8))) != 0 ? 255 : 0;
@@ -63,15 +70,41 @@ void unpack_bits(GLsizei width, GLsizei height, const GLubyte* bits) {
     }
 }
 
+// Allocation happens here only: when the first bitmap after start (or after forget_bitmaps)
+// is compiled, which a host does at start-up or when it makes its picture again.
+void make_atlas() {
+    GLint max_size = 0;
+    es.GetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+    if (max_size <= 0) max_size = 1 << 14;  // a driver that does not say: the size ES 3 drivers offer
+    const double scale = state.viewport[3] > kClassicHeight ? double(state.viewport[3]) / kClassicHeight : 1.0;
+    int rows = int(kClassicAtlasRows * scale * scale + 0.5);
+    store.atlas_width = kAtlasWidth < max_size ? kAtlasWidth : max_size;
+    store.atlas_height = rows < max_size ? rows : max_size;
+    es.ActiveTexture(kGlyphUnit);
+    es.BindTexture(GL_TEXTURE_2D, store.atlas);
+    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, store.atlas_width, store.atlas_height, 0, GL_RED, GL_UNSIGNED_BYTE,
+                  nullptr);
+    // Defined texels (no lazy-initialization warnings from WebGL): zeros, strip by strip.
+    std::memset(bitmap_bytes, 0, sizeof bitmap_bytes);
+    es.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const int strip = kUploadBytes / store.atlas_width;
+    for (int y = 0; y < store.atlas_height; y += strip)
+        es.TexSubImage2D(GL_TEXTURE_2D, 0, 0, y, store.atlas_width, std::min(strip, store.atlas_height - y), GL_RED,
+                         GL_UNSIGNED_BYTE, bitmap_bytes);
+    es.PixelStorei(GL_UNPACK_ALIGNMENT, state.unpack.alignment);
+    es.ActiveTexture(GL_TEXTURE0);
+}
+
 // A place in the atlas for a width x height bitmap, or false when it is full.
 bool place_in_atlas(int width, int height, int& x, int& y) {
-    if (width > kAtlasWidth) return false;
-    if (store.shelf_x + width > kAtlasWidth) {
+    if (store.atlas_height == 0) make_atlas();
+    if (width > store.atlas_width) return false;
+    if (store.shelf_x + width > store.atlas_width) {
         store.shelf_y += store.shelf_height + 1;
         store.shelf_x = 0;
         store.shelf_height = 0;
     }
-    if (store.shelf_y + height > kAtlasHeight) return false;
+    if (store.shelf_y + height > store.atlas_height) return false;
     x = store.shelf_x;
     y = store.shelf_y;
     store.shelf_x += width + 1;
@@ -89,16 +122,20 @@ void set_gpu_unpack(const Unpack& u) {
 void upload_bitmap(Bitmap& b, const GLubyte* bits) {
     b.atlas_x = b.atlas_y = -1;
     if (b.width <= 0 || b.height <= 0 || bits == nullptr) return;  // nothing to show: not a fault
-    if (b.width * b.height > kMaxBitmapBytes || !place_in_atlas(b.width, b.height, b.atlas_x, b.atlas_y)) {
+    if (b.width > kUploadBytes || !place_in_atlas(b.width, b.height, b.atlas_x, b.atlas_y)) {
         b.atlas_x = b.atlas_y = -1;
         ++counters.atlas_full;
         return;
     }
-    unpack_bits(b.width, b.height, bits);
     set_gpu_unpack(Unpack{1, 0, 0, 0});
     es.ActiveTexture(kGlyphUnit);
-    es.TexSubImage2D(GL_TEXTURE_2D, 0, b.atlas_x, b.atlas_y, b.width, b.height, GL_RED, GL_UNSIGNED_BYTE,
-                     bitmap_bytes);
+    const int strip = kUploadBytes / b.width;
+    for (int y = 0; y < b.height; y += strip) {
+        const int rows = std::min(strip, b.height - y);
+        unpack_bits(b.width, y, rows, bits);
+        es.TexSubImage2D(GL_TEXTURE_2D, 0, b.atlas_x, b.atlas_y + y, b.width, rows, GL_RED, GL_UNSIGNED_BYTE,
+                         bitmap_bytes);
+    }
     es.ActiveTexture(GL_TEXTURE0);
     set_gpu_unpack(state.unpack);
 }
@@ -141,10 +178,19 @@ bool atlas_start() {
     es.BindTexture(GL_TEXTURE_2D, store.atlas);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     es.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    static uint8_t atlas_zeros[kAtlasWidth * kAtlasHeight];  // defined texels: no lazy-init warnings
-    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, kAtlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE, atlas_zeros);
     es.ActiveTexture(GL_TEXTURE0);
+    store.atlas_width = store.atlas_height = 0;  // made by the first bitmap
     return true;
+}
+
+void forget_bitmaps() {
+    if (store.atlas == 0) return;  // the layer never started: legacy GL keeps its own lists
+    flush_batch();                 // bitmaps already drawn still read the old atlas
+    store.item_count = 0;
+    for (List& l : store.lists) l = {};
+    store.compiling = 0;
+    store.shelf_x = store.shelf_y = store.shelf_height = 0;
+    store.atlas_width = store.atlas_height = 0;
 }
 
 bool compiling() { return store.compiling != 0; }
@@ -234,12 +280,9 @@ void raster_pos(float x, float y) {
 }
 
 void reset_lists() {
-    store.item_count = 0;
-    for (List& l : store.lists) l = {};
+    forget_bitmaps();
     store.next_name = 1;
     store.base = 0;
-    store.compiling = 0;
-    store.shelf_x = store.shelf_y = store.shelf_height = 0;
 }
 
 }  // namespace glfixed

@@ -49,6 +49,12 @@ bool pass_through(ProcLoader legacy_functions);
 // (glFlush, glFinish and glReadPixels do it too). Nothing when the layer is not active.
 void flush();
 
+// Empties every display list (their names stay made) and gives back the glyph atlas, so that a
+// host can compile its bitmaps anew for a picture of another size. The next bitmap compiled
+// makes the atlas again, sized for the viewport then set. Nothing when the layer is not active
+// (legacy GL replaces a list that is compiled again).
+void forget_bitmaps();
+
 // What the layer dropped or could not do, counted since start() (or reset()). In a program that
 // stays within the layer every counter stays 0.
 struct Stats {

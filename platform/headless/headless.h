@@ -16,8 +16,16 @@ namespace headless {
 void set_ticks(uint32_t ms);
 // What escape_pressed() answers from now on.
 void set_escape(bool held);
-// Reads the 640 x 480 picture as RGBA bytes, rows bottom-up (GL order).
+// Reads the picture as RGBA bytes, rows bottom-up (GL order): picture_width() x
+// picture_height() x 4 bytes.
 void read_pixels(uint8_t* rgba);
+// The size of the picture the demo draws: 640 x 480 unless set here. Before start-up it is the
+// size the picture is made at; afterwards the picture is made again at once at the new size
+// (black, its glyphs rasterized anew), as a window's resize does in sharp mode. 4:3 sizes up to
+// 2880 x 2160 are the ones meant. False if the driver cannot make it.
+bool set_picture_size(int width, int height);
+int picture_width();
+int picture_height();
 // Fills the whole picture with one colour (test set-up: "whatever the buffer held").
 void fill_picture(uint8_t r, uint8_t g, uint8_t b);
 // The thread procedure the demo asked to start, or null (threads are not run here).

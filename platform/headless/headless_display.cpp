@@ -26,6 +26,10 @@ void (*wait_observer)(platform::ThreadHandle, uint32_t);
 headless::PlatformOp platform_calls[headless::kPlatformLogCapacity];
 uint32_t platform_call_count;
 void (*call_observer)(headless::PlatformOp);
+// The picture's size: the classic one unless a caller asked for a sharp one.
+int picture_w = platform::kPictureWidth;
+int picture_h = platform::kPictureHeight;
+bool context_made;
 
 // Which GL the demo draws with: true for the layer, false for the legacy context.
 bool use_layer() {
@@ -75,7 +79,9 @@ void create_gl_context(DeviceContext) {
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) process::fail("EGL cannot make the context current");
     if (layer ? !glfixed::start(es_function) : !gl_choice::start_legacy())
         process::fail(layer ? "the fixed-function layer cannot start" : "the GL library lacks a legacy function");
-    if (!offscreen::create()) process::fail("the GL driver offers no 640x480 RGBA8 framebuffer with depth");
+    if (!offscreen::create(picture_w, picture_h))
+        process::fail("the GL driver offers no RGBA8 framebuffer with depth of the picture's size");
+    context_made = true;
     // Recorded once the context is current, so an observer may already look into GL.
     record_platform_call(PlatformOp::create_gl_context);
 }
@@ -118,6 +124,14 @@ namespace headless {
 void set_ticks(uint32_t ms) { ticks = ms; }
 void set_escape(bool held) { escape_held = held; }
 void read_pixels(uint8_t* rgba) { offscreen::read(rgba); }
+
+bool set_picture_size(int width, int height) {
+    picture_w = width;
+    picture_h = height;
+    return !context_made || offscreen::create(width, height);
+}
+int picture_width() { return picture_w; }
+int picture_height() { return picture_h; }
 platform::ThreadProc started_thread() { return thread_proc; }
 void set_wait_observer(void (*observer)(platform::ThreadHandle, uint32_t)) { wait_observer = observer; }
 

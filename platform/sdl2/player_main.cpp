@@ -19,7 +19,7 @@ const char* program_name(const char* argv0) {
 
 void print_help(const char* name) {
     std::printf(
-        "Usage: %s [--window] [--gl layer|legacy]\n"
+        "Usage: %s [--window] [--sharp] [--gl layer|legacy]\n"
         "\n"
         "Plays %s: 82 seconds of OpenGL scenes and an 8-channel song, all computed at\n"
         "start-up. Full screen unless asked otherwise; the 640x480 picture keeps its 4:3\n"
@@ -27,6 +27,9 @@ void print_help(const char* name) {
         "\n"
         "  -w, --window   play in a resizable window, as large as fits the desktop (at most\n"
         "                 1280x960)\n"
+        "      --sharp    draw the picture at the size it is shown at (up to 2880x2160),\n"
+        "                 again at each change of the window's size, instead of scaling up\n"
+        "                 the classic 640x480 picture\n"
         "      --gl GL    what draws the picture: 'layer' (the default) draws through the\n"
         "                 demo's fixed-function layer on OpenGL ES 3 (or OpenGL 3.3), falling\n"
         "                 back to legacy OpenGL where neither is offered; 'legacy' draws with\n"
@@ -59,6 +62,8 @@ int main(int argc, char** argv) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "-w") == 0 || std::strcmp(arg, "--window") == 0) {
             sdl2_player::start_in_window = true;
+        } else if (std::strcmp(arg, "--sharp") == 0) {
+            sdl2_player::sharp = true;
         } else if (std::strcmp(arg, "--gl") == 0 && i + 1 == argc) {
             std::fprintf(stderr, "%s: option '--gl' needs a value (see %s --help)\n", name, name);
             return 2;

@@ -1,7 +1,8 @@
 // SDL2 backend, the program people play: a borderless desktop-fullscreen window (no real mode
 // switch, which an immediate exit could not undo), or on request a resizable window; Alt+Enter
 // and F11 switch between the two. The demo draws through the fixed-function layer on an OpenGL
-// ES 3 context (or with legacy GL, sdl2_gl.cpp) into the 640 x 480 offscreen target, presented
+// ES 3 context (or with legacy GL, sdl2_gl.cpp) into the 640 x 480 offscreen target (with
+// --sharp, one the size of the 4:3 box it is shown in, made again when that changes), presented
 // scaled with its 4:3 aspect and black bars. Main thread, except the thread
 // functions at the end, whose callers are named there.
 #include <SDL2/SDL.h>
@@ -26,6 +27,7 @@
 #include "runtime/runtime.h"
 
 bool sdl2_player::start_in_window;
+bool sdl2_player::sharp;
 
 namespace {
 
@@ -258,7 +260,15 @@ void set_pixel_format(DeviceContext) {}
 void create_gl_context(DeviceContext) {
     context = sdl2_gl::create_context(window);
     SDL_GL_SetSwapInterval(1);  // vsync where the driver offers it; a refusal just runs faster
-    if (!offscreen::create()) fail("the GL driver offers no 640x480 framebuffer with depth");
+    int w = kPictureWidth;
+    int h = kPictureHeight;
+    if (sdl2_player::sharp) {
+        SDL_GL_GetDrawableSize(window, &w, &h);
+        const offscreen::Size size = offscreen::sharp_size(w, h);
+        w = size.width;
+        h = size.height;
+    }
+    if (!offscreen::create(w, h)) fail("the GL driver offers no framebuffer with depth of the picture's size");
 }
 
 void present(DeviceContext) {
@@ -269,6 +279,14 @@ void present(DeviceContext) {
     offscreen::blit_to_window(w, h);
     SDL_GL_SwapWindow(window);
     frame_stats::presented(scene_time);
+    // A sharp picture follows its box: made again (black, its glyphs rasterized anew) when the
+    // window's size changed; the next frame is drawn at the new size.
+    if (sdl2_player::sharp) {
+        const offscreen::Size size = offscreen::sharp_size(w, h);
+        if ((size.width != offscreen::width() || size.height != offscreen::height()) &&
+            !offscreen::create(size.width, size.height))
+            fail("the GL driver offers no framebuffer with depth of the picture's size");
+    }
 }
 
 uint32_t tick_count() { return SDL_GetTicks(); }

@@ -108,6 +108,7 @@ struct RangeCase {
     uint32_t fps;
     std::vector<uint32_t> times;  // floor(k * 1000 / fps) of the frames in the range
     int scale;
+    bool sharp = false;  // drawn at the output's size, not scaled up
 };
 
 void PrintTo(const RangeCase& c, std::ostream* os) { *os << c.name << ": " << c.options; }
@@ -131,6 +132,13 @@ TEST_P(CapturedRange, WritesTheRangesFramesAsTheHeadlessDemoDrawsThem) {
     const size_t frame_bytes = width * height * 3;
     ASSERT_EQ(frames.size(), c.times.size() * frame_bytes);
 
+    // A sharp capture is the headless demo drawn at the output's size; a scaled one repeats
+    // each pixel of the 640 x 480 picture.
+    const int repeat = c.sharp ? 1 : c.scale;
+    const size_t drawn_width = width / size_t(repeat), drawn_height = height / size_t(repeat);
+    if (c.sharp) {
+        ASSERT_TRUE(headless::set_picture_size(int(width), int(height)));
+    }
     start_headless_demo();
     size_t written = 0;
     for (uint32_t k = 0; written < c.times.size(); ++k) {
@@ -138,15 +146,17 @@ TEST_P(CapturedRange, WritesTheRangesFramesAsTheHeadlessDemoDrawsThem) {
         render_at(t);
         if (t < c.times.front()) continue;
         ASSERT_EQ(t, c.times[written]);
-        const uint8_t* picture = read_picture();
+        std::vector<uint8_t> picture(drawn_width * drawn_height * 4);
+        headless::read_pixels(picture.data());
         const uint8_t* frame = frames.data() + written * frame_bytes;
         size_t differing = 0;
         for (size_t y = 0; y < height; ++y)
             for (size_t x = 0; x < width; ++x) {
                 // Captured rows are top-down, GL's bottom-up; a scaled pixel repeats its source.
-                const Rgb want = pixel_at(picture, int(x) / c.scale, kPictureHeight - 1 - int(y) / c.scale);
+                const uint8_t* want =
+                    &picture[((drawn_height - 1 - y / repeat) * drawn_width + x / repeat) * 4];
                 const uint8_t* got = frame + (y * width + x) * 3;
-                differing += got[0] != want.r || got[1] != want.g || got[2] != want.b;
+                differing += got[0] != want[0] || got[1] != want[1] || got[2] != want[2];
             }
         EXPECT_EQ(differing, 0u) << "frame at t=" << t;
         ++written;
@@ -161,7 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The spinning swarm at 7 fps, doubled with nearest-neighbour scaling: cube depths
         // depend on the 392 frames before; 1000/7 ms does not divide, so times are floored.
         RangeCase{"swarm", "--fps 7 --start 56000 --end 56500 --scale 2 --filter nearest", 7,
-                  {56000, 56142, 56285, 56428}, 2}),
+                  {56000, 56142, 56285, 56428}, 2},
+        // The first words drawn sharp at 1280 x 960, the glyphs rasterized at that size.
+        RangeCase{"sharp", "--fps 10 --start 8100 --end 8200 --sharp --size 1280x960", 10, {8100, 8200}, 2, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Capture, SameOptionsGiveIdenticalFramesAndSound) {

@@ -32,6 +32,9 @@ expect bad-format 2 "bad value 'gif' for --format" -- "$tool" --format gif
 expect start-after-end 2 "--start is after --end" -- "$tool" --start 5000 --end 4000
 expect no-frame-in-range 2 "no frame" -- "$tool" --fps 10 --start 1001 --end 1099
 expect missing-value 2 "needs a value" -- "$tool" -o
+expect size-not-4-3 2 "bad value '1000x700' for --size" -- "$tool" --sharp --size 1000x700
+expect size-too-large 2 "bad value '3200x2400' for --size" -- "$tool" --sharp --size 3200x2400
+expect size-and-scale 2 "use one" -- "$tool" --scale 2 --size 1280x960
 
 # PATH without ffmpeg: found out before any rendering.
 expect no-ffmpeg 1 "ffmpeg was not found on PATH.*apt-get install ffmpeg" -- \

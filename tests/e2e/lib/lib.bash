@@ -100,6 +100,21 @@ frames_after() {
         END { print n + 0 }' "$1"
 }
 
+# wall_at_scene_time LOG FROM T TIMEOUT_S: waits until the shim's frame log shows a frame with
+# scene time from FROM to below T (the pace known), then prints the wall time (now_ms) at which
+# scene time T falls (at DEMO_SHIM_TICK_SCALE if set); fails after TIMEOUT_S seconds.
+wall_at_scene_time() {
+    local deadline=$(( $(now_ms) + $4 * 1000 )) at
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        # A frame's wall clock less its real time since the clock's origin is the origin's.
+        at=$(awk -v from="$2" -v t="$3" -v k="${DEMO_SHIM_TICK_SCALE:-1}" '$1 == "frame" && $3 >= from && $3 < t { w = $NF - $7 + t / k }
+            END { if (w) printf "%.0f", w }' "$1" 2>/dev/null)
+        [ -n "$at" ] && { echo "$at"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
 # gl_of LOG: the GL_VERSION of the context the run drew with, from the shim's frame log.
 gl_of() { awk '$1 == "gl" { $1 = ""; sub(/^ /, ""); print; exit }' "$1"; }
 
