@@ -62,6 +62,7 @@ struct Stats {
     unsigned long attrib_stack_underflow;
     unsigned long unknown_capability;    // glEnable/glDisable of a switch the layer does not have
     unsigned long calls_in_list;         // calls left out of a display list being compiled
+    unsigned long array_reuploads;       // client arrays sent to the GPU again: their contents changed
 };
 const Stats& stats();
 

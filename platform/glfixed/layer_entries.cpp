@@ -255,7 +255,7 @@ const Gl11 kLayerEntries = {
 
 bool layer_start(const Es3& functions) {
     es = functions;
-    if (!batch_start() || !atlas_start()) return false;
+    if (!batch_start() || !atlas_start() || !gpu_arrays_start()) return false;
     es.GetIntegerv(GL_VIEWPORT, state.viewport);
     return es.GetError() == GL_NO_ERROR;
 }
