@@ -16,6 +16,15 @@ namespace {
 constexpr GLsizei kMinVertices = 1024;   // smaller arrays ride along in the CPU batch, no draw of their own
 constexpr GLsizei kMaxVertices = 65536;  // 16-bit indices
 constexpr int kSlots = 4;                // arrays kept at once; the least recently drawn makes room
+constexpr int kMaxQuads = kMaxVertices / 4;
+// GL leaves the split of a quad to the implementation, and the tube's and coil's quads are far
+// from flat, so the split shows. Mesa's llvmpipe (legacy GL's renderer here) takes a draw in
+// runs of 4,096 vertices: a run with a vertex outside the view volume goes through its clipper
+// and splits each quad as (0, 1, 3), (1, 2, 3), as the batch does; a run wholly inside goes
+// straight to the rasterizer, which splits as (0, 1, 2), (0, 2, 3). The same choice per run here
+// (the run length found by matching legacy GL's tube picture: 4,096 leaves 4 pixels apart at
+// 75 s, 2,048 or 8,192 leave 17 and 323).
+constexpr int kRunVertices = 4096;
 constexpr GLuint kVertexAt = 0, kNormalAt = 1;
 
 // One array pair on the GPU, known by where the client keeps it and a hash of its bytes.
@@ -38,12 +47,12 @@ struct GpuArrays {
     bool ready;
     GLuint programs[2];  // untextured, textured
     Uniforms uniforms[2];
-    GLuint quad_indices;
+    GLuint quad_indices;  // every quad split for clipped runs, then every quad split for the others
     Slot slots[kSlots];
     unsigned long draws;
 };
 GpuArrays arrays;
-uint16_t quad_index_scratch[kMaxVertices / 4 * 6];
+uint16_t quad_index_scratch[2 * kMaxQuads * 6];
 
 // What vertex_stage.cpp does per vertex, with the terms that are the same for the whole draw
 // worked out once on the CPU (shading_terms). Writes the batch's outputs so that the same
@@ -148,6 +157,44 @@ void set_uniforms(const Uniforms& u) {
     es.Uniform4fv(u.plane_t, 1, t.plane_t);
 }
 
+void draw_quad_range(int from, int to, bool clipped) {
+    const size_t first_index = size_t(clipped ? 0 : kMaxQuads) * 6 + size_t(from) * 6;
+    es.DrawElements(GL_TRIANGLES, GLsizei(to - from) * 6, GL_UNSIGNED_SHORT,
+                    reinterpret_cast<const void*>(first_index * sizeof(uint16_t)));
+}
+
+// Whether any of the n vertices lies outside the view volume.
+bool run_clipped(const char* vertices, int n) {
+    const float* m = state.matrices.model_view_projection.m;
+    for (int i = 0; i < n; ++i) {
+        const auto* v = reinterpret_cast<const float*>(vertices + long(i) * state.arrays.vertex_stride);
+        const float w = m[3] * v[0] + m[7] * v[1] + m[11] * v[2] + m[15];
+        for (int r = 0; r < 3; ++r) {
+            const float c = m[r] * v[0] + m[4 + r] * v[1] + m[8 + r] * v[2] + m[12 + r];
+            if (c > w || c < -w) return true;
+        }
+    }
+    return false;
+}
+
+// The quads in runs of kRunVertices, each split as legacy GL splits it; consecutive runs split
+// alike go in one draw.
+void draw_quads(const char* vertices, int quads) {
+    constexpr int kRunQuads = kRunVertices / 4;
+    int from = 0;
+    bool from_clipped = false;
+    for (int q = 0; q < quads; q += kRunQuads) {
+        const int n = quads - q < kRunQuads ? quads - q : kRunQuads;
+        const bool clipped = run_clipped(vertices + long(4 * q) * state.arrays.vertex_stride, 4 * n);
+        if (q == 0) from_clipped = clipped;
+        if (clipped == from_clipped) continue;
+        draw_quad_range(from, q, from_clipped);
+        from = q;
+        from_clipped = clipped;
+    }
+    draw_quad_range(from, quads, from_clipped);
+}
+
 }  // namespace
 
 bool gpu_arrays_start() {
@@ -159,13 +206,13 @@ bool gpu_arrays_start() {
         arrays.uniforms[k] = {at("model_view_projection"), at("normal_matrix"), at("light_direction"), at("base"),
                               at("diffuse"), at("plane_s"), at("plane_t")};
     }
-    // Quads split as the batch splits them, (0, 1, 3) and (1, 2, 3): one index buffer for every
-    // array, held by each slot's vertex array.
-    for (int q = 0; q < kMaxVertices / 4; ++q) {
-        const uint16_t a = uint16_t(4 * q);
-        const uint16_t split[6] = {a, uint16_t(a + 1), uint16_t(a + 3), uint16_t(a + 1), uint16_t(a + 2),
-                                   uint16_t(a + 3)};
-        std::memcpy(quad_index_scratch + 6 * q, split, sizeof split);
+    // Quads split both ways (see kRunVertices): one index buffer for every array, held by each
+    // slot's vertex array.
+    for (int q = 0; q < kMaxQuads; ++q) {
+        const uint16_t a = uint16_t(4 * q), b = uint16_t(a + 1), c = uint16_t(a + 2), d = uint16_t(a + 3);
+        const uint16_t clipped[6] = {a, b, d, b, c, d}, inside[6] = {a, b, c, a, c, d};
+        std::memcpy(quad_index_scratch + 6 * q, clipped, sizeof clipped);
+        std::memcpy(quad_index_scratch + 6 * (kMaxQuads + q), inside, sizeof inside);
     }
     es.GenBuffers(1, &arrays.quad_indices);
     for (Slot& s : arrays.slots) {
@@ -198,7 +245,7 @@ bool draw_arrays_on_gpu(GLenum mode, GLint first, GLsizei count) {
     // An incomplete last polygon is dropped, as GL drops it.
     counters.vertices_dropped += unsigned(count % polygon);
     const GLsizei whole = count - count % polygon;
-    if (polygon == 4) es.DrawElements(GL_TRIANGLES, whole / 4 * 6, GL_UNSIGNED_SHORT, nullptr);
+    if (polygon == 4) draw_quads(reinterpret_cast<const char*>(a.vertices) + long(first) * a.vertex_stride, whole / 4);
     else es.DrawArrays(GL_TRIANGLES, 0, whole);
     return true;
 }

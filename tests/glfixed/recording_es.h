@@ -24,6 +24,7 @@ struct Draw {
 struct ArrayDraw {
     GLsizei count;
     bool indexed;
+    std::vector<uint16_t> first_quad;  // the first six indices, indexed draws only
 };
 
 struct Recording {
@@ -40,6 +41,7 @@ struct Recording {
     std::vector<std::string> uniform_names;            // index: the location handed out
     std::map<std::string, std::vector<float>> uniforms;
     std::vector<ArrayDraw> array_draws;
+    std::vector<uint16_t> static_indices;  // the index buffer the GPU arrays keep
     float constant_normal[3] = {};
 };
 inline Recording rec;
@@ -125,18 +127,24 @@ inline glfixed::Es3 recording_table() {
         const auto* bytes = static_cast<const uint8_t*>(data);
         if (target == GL_ARRAY_BUFFER && usage == GL_STATIC_DRAW) rec.static_uploads.emplace_back(bytes, bytes + size);
         else if (target == GL_ARRAY_BUFFER) rec.vertex_bytes.assign(bytes, bytes + size);
-        else if (target == GL_ELEMENT_ARRAY_BUFFER && usage != GL_STATIC_DRAW) {
+        else if (target == GL_ELEMENT_ARRAY_BUFFER && usage == GL_STATIC_DRAW) {
+            rec.static_indices.resize(size_t(size) / 2);
+            std::memcpy(rec.static_indices.data(), data, size_t(size));
+        } else if (target == GL_ELEMENT_ARRAY_BUFFER) {
             rec.indices.resize(size_t(size) / 4);
             std::memcpy(rec.indices.data(), data, size_t(size));
         }
     };
-    es.DrawElements = [](GLenum, GLsizei count, GLenum type, const void*) {
+    es.DrawElements = [](GLenum, GLsizei count, GLenum type, const void* offset) {
         if (type == GL_UNSIGNED_INT) return record_batch_draw(count);
-        rec.array_draws.push_back({count, true});
+        const size_t at = reinterpret_cast<size_t>(offset) / 2;
+        std::vector<uint16_t> first;
+        if (at + 6 <= rec.static_indices.size()) first.assign(rec.static_indices.begin() + long(at), rec.static_indices.begin() + long(at) + 6);
+        rec.array_draws.push_back({count, true, first});
         rec.calls.push_back("array draw");
     };
     es.DrawArrays = [](GLenum, GLint, GLsizei count) {
-        rec.array_draws.push_back({count, false});
+        rec.array_draws.push_back({count, false, {}});
         rec.calls.push_back("array draw");
     };
     es.Enable = [](GLenum cap) { rec.calls.push_back(std::string("enable ") + name_of(cap)); };
