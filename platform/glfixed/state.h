@@ -160,6 +160,10 @@ struct ShadingTerms {
 };
 ShadingTerms shading_terms();
 
+// glTexImage2D (textures.cpp).
+void tex_image_2d(GLenum target, GLint level, GLsizei width, GLsizei height, GLint border, GLenum format,
+                  GLenum type, const GLvoid* pixels);
+
 // Shader programs and the bindings the batch and the GPU arrays share (shaders.cpp).
 GLuint build_program(const char* vertex_source, bool bitmaps, bool textured);  // 0: failed, said on stderr
 void use_program(GLuint program);
