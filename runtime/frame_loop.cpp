@@ -55,6 +55,12 @@ void draw_fade_quad() {
 
 bool in_window(uint32_t t, uint32_t start, uint32_t end) { return start < t && t < end; }
 
+bool in_swarm_span(uint32_t t) {
+    for (const SceneSpan& s : kSwarmSpans)
+        if (in_window(t, s.from, s.to)) return true;
+    return false;
+}
+
 }  // namespace
 
 float tube_offset(uint32_t t) {
@@ -69,7 +75,7 @@ bool render_frame(uint32_t t) {
     draw_fade_quad();
     glClear(GL_DEPTH_BUFFER_BIT);
 
-    if (t < 40000) {
+    if (t < kBackdropEnd) {
         glBlendFunc(GL_ONE, GL_ONE);  // additive dots; blending is still on from the fade
         glDisable(GL_DEPTH_TEST);
         bind_texture_slot(1);
@@ -93,17 +99,17 @@ bool render_frame(uint32_t t) {
         backdrop_scale_x = float((1.0 + f) * 0.5);
         backdrop_scale_y = float(double(0.9f) * f);
     }
-    if (in_window(t, 42000, 60500) || in_window(t, 61500, 63500) || in_window(t, 64500, 66500)) {
+    if (in_swarm_span(t)) {
         fade_alpha = 0.85f;
         glColor4f(1.5f, 0.75f, 0.0f, 0.0f);
         draw_cube_swarm(t, int(t / 54000));  // the whole-swarm spin from 54 s
     }
-    if (in_window(t, 70000, 78000)) {
+    if (in_window(t, kTubeSpan.from, kTubeSpan.to)) {
         glTranslatef(0.0f, 0.0f, tube_offset(t));
         glColor4f(0.1f, 0.1f, 0.8f, 0.0f);
         draw_tube_surface(t, 0);
     }
-    if (t > 78000) {
+    if (t > kCoilStart) {
         glTranslatef(0.0f, 0.0f, -10.0f);
         glRotatef(coil_angle(t), 1.0f, 0.0f, 0.0f);
         glColor4f(0.5f, 0.0f, 1.0f, 0.0f);

@@ -12,6 +12,25 @@ constexpr uint32_t kFlashLength = 200;
 constexpr uint32_t kScriptEnd = 82000;
 constexpr int kFlashCount = 256;
 
+// When the script draws each effect, in scene time (ms, both ends exclusive as the script tests
+// them): render_frame draws from these, and the frame statistics group frames by them.
+struct SceneSpan {
+    const char* name;
+    uint32_t from, to;
+};
+inline constexpr uint32_t kBackdropEnd = 40000;  // the backdrop from the first frame (t = 0 too)
+inline constexpr SceneSpan kSwarmSpans[] = {{"cube swarm", 42000, 60500}, {"cube swarm", 61500, 63500},
+                                            {"cube swarm", 64500, 66500}};
+inline constexpr SceneSpan kTubeSpan = {"tube", 70000, 78000};
+inline constexpr uint32_t kCoilStart = 78000;  // on to the end
+// Each effect's whole stretch, the swarm's pauses included; frames in none are "between scenes".
+inline constexpr SceneSpan kSceneSpans[] = {
+    {"particle backdrop", 0, kBackdropEnd},
+    {"cube swarm", kSwarmSpans[0].from, kSwarmSpans[2].to},
+    kTubeSpan,
+    {"coil", kCoilStart, UINT32_MAX},
+};
+
 extern uint32_t clock_origin;            // tick count when the loop was entered
 extern uint32_t scene_time;              // t of the frame being drawn, ms
 extern float fade_alpha;                 // alpha of the fade quad; 0 clears, 0.85 leaves trails

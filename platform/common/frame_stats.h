@@ -1,7 +1,7 @@
 // Frame times of the live program, kept when DEMO_FRAME_STATS=1: each presented frame's time
 // since the one before, by the scene it showed; printed at exit as frames per second, median
-// and 99th-percentile frame time per scene. Nothing is allocated: the times go into a fixed
-// table sized for a whole run at some thousands of frames per second. Main thread.
+// and 99th-percentile frame time per scene (the script's scene spans, runtime.h). Nothing is
+// allocated: the times go into a fixed histogram per scene. Main thread.
 #pragma once
 
 #include <cstdint>

@@ -33,21 +33,15 @@ struct Batch {
 };
 Batch batch;
 
-// The fragment shader made four ways: (bitmaps or primitives) x (textured or not). A shader that
-// chose at run time would run slower on every fragment (llvmpipe by some 70 %).
 struct Gpu {
-    GLuint programs[4];
-    GLuint program_in_use;
+    GLuint programs[4];  // (primitives or bitmaps) x (untextured or textured)
+    GLuint vertex_array;
     GLuint vertex_buffer;
     GLuint index_buffer;
 };
 Gpu gpu;
 
-// The shader pair: everything per vertex arrives finished; the fragment stage modulates with the
-// texture and, for bitmap fragments, keeps the raster position's colour and texture coordinates
-// (flat) and drops the fragments of the bitmap's zero bits.
-const char* const kVersion = "#version 300 es\n";
-
+// Everything per vertex arrives finished, in clip coordinates.
 const char* const kVertexShader = R"(
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 colour;
@@ -67,55 +61,6 @@ void main() {
     glyph_texel = glyph;
 }
 )";
-
-// Compiled with BITMAPS and TEXTURED defined to 0 or 1.
-const char* const kFragmentShader = R"(
-precision highp float;
-uniform sampler2D picture_texture;
-uniform sampler2D glyph_atlas;
-in vec4 smooth_colour;
-in vec2 smooth_texcoord;
-flat in vec4 raster_colour;
-flat in vec2 raster_texcoord;
-in vec2 glyph_texel;
-out vec4 fragment;
-void main() {
-#if BITMAPS
-    if (texelFetch(glyph_atlas, ivec2(glyph_texel), 0).r < 0.5) discard;
-#if TEXTURED
-    // Constant coordinates have no footprint: GL takes the magnification filter, as level 0 does.
-    fragment = raster_colour * textureLod(picture_texture, raster_texcoord, 0.0);
-#else
-    fragment = raster_colour;
-#endif
-#elif TEXTURED
-    fragment = smooth_colour * texture(picture_texture, smooth_texcoord);
-#else
-    fragment = smooth_colour;
-#endif
-}
-)";
-
-bool compile(GLuint shader, const char* defines, const char* source, const char* what) {
-    const char* const parts[] = {kVersion, defines, source};
-    es.ShaderSource(shader, 3, parts, nullptr);
-    es.CompileShader(shader);
-    GLint ok = GL_FALSE;
-    es.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok == GL_TRUE) return true;
-    static char log[1024];
-    es.GetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "demo: the layer's %s shader does not compile: %s\n", what, log);
-    return false;
-}
-
-// Only level 0 is ever uploaded (no mipmaps are built), so a texture is complete when it has that
-// image and a filter that wants no more.
-bool bound_texture_complete() {
-    const Textures& t = state.textures;
-    if (t.bound >= kTrackedTextures) return true;
-    return t.has_image[t.bound] && t.unmipmapped[t.bound];
-}
 
 // A batch holds bitmaps or primitives, never both, so the fragment stage does the work of only
 // one of them (llvmpipe and SwiftShader run both sides of a branch that varies per fragment).
@@ -173,39 +118,16 @@ void end_polygons() {
 }  // namespace
 
 bool batch_start() {
-    const GLuint vertex_shader = es.CreateShader(GL_VERTEX_SHADER);
-    if (!compile(vertex_shader, "", kVertexShader, "vertex")) return false;
-    const char* const kinds[4] = {
-        "#define BITMAPS 0\n#define TEXTURED 0\n", "#define BITMAPS 0\n#define TEXTURED 1\n",
-        "#define BITMAPS 1\n#define TEXTURED 0\n", "#define BITMAPS 1\n#define TEXTURED 1\n"};
     for (int k = 0; k < 4; ++k) {
-        const GLuint fragment_shader = es.CreateShader(GL_FRAGMENT_SHADER);
-        if (!compile(fragment_shader, kinds[k], kFragmentShader, "fragment")) return false;
-        const GLuint program = es.CreateProgram();
-        es.AttachShader(program, vertex_shader);
-        es.AttachShader(program, fragment_shader);
-        es.LinkProgram(program);
-        GLint linked = GL_FALSE;
-        es.GetProgramiv(program, GL_LINK_STATUS, &linked);
-        if (linked != GL_TRUE) {
-            static char log[1024];
-            es.GetProgramInfoLog(program, sizeof log, nullptr, log);
-            std::fprintf(stderr, "demo: the layer's shaders do not link: %s\n", log);
-            return false;
-        }
-        es.UseProgram(program);
-        es.Uniform1i(es.GetUniformLocation(program, "picture_texture"), 0);
-        es.Uniform1i(es.GetUniformLocation(program, "glyph_atlas"), 1);
-        gpu.programs[k] = program;
+        gpu.programs[k] = build_program(kVertexShader, k >= 2, k % 2 == 1);
+        if (gpu.programs[k] == 0) return false;
     }
-    gpu.program_in_use = gpu.programs[3];
 
-    GLuint vertex_array_object = 0;
-    es.GenVertexArrays(1, &vertex_array_object);
-    es.BindVertexArray(vertex_array_object);
+    es.GenVertexArrays(1, &gpu.vertex_array);
+    bind_vertex_array(gpu.vertex_array);
     es.GenBuffers(1, &gpu.vertex_buffer);
     es.GenBuffers(1, &gpu.index_buffer);
-    es.BindBuffer(GL_ARRAY_BUFFER, gpu.vertex_buffer);
+    bind_array_buffer(gpu.vertex_buffer);
     es.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, gpu.index_buffer);
     const auto field = [](int floats) { return reinterpret_cast<const void*>(size_t(floats) * sizeof(float)); };
     es.VertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Vertex), field(0));
@@ -220,9 +142,9 @@ void flush_batch() {
     if (batch.index_count > 0) {
         // Everything this depends on flushes before it changes.
         const bool textured = state.enables.texturing && bound_texture_complete();
-        const GLuint program = gpu.programs[(batch.bitmaps ? 2 : 0) + (textured ? 1 : 0)];
-        if (program != gpu.program_in_use) es.UseProgram(program);
-        gpu.program_in_use = program;
+        use_program(gpu.programs[(batch.bitmaps ? 2 : 0) + (textured ? 1 : 0)]);
+        bind_vertex_array(gpu.vertex_array);
+        bind_array_buffer(gpu.vertex_buffer);
         es.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(batch.vertex_count) * sizeof(Vertex)), batch.vertices,
                       GL_STREAM_DRAW);
         es.BufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(size_t(batch.index_count) * sizeof(GLuint)),
@@ -267,6 +189,7 @@ void draw_arrays(GLenum mode, GLint first, GLsizei count) {
         counters.vertices_dropped += unsigned(count);
         return;
     }
+    if (draw_arrays_on_gpu(mode, first, count)) return;
     const auto* vertices = reinterpret_cast<const char*>(a.vertices);
     const auto* normals = reinterpret_cast<const char*>(a.normals);
     const bool per_vertex_normal = a.normal_on && a.normals != nullptr;

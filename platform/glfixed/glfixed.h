@@ -2,7 +2,9 @@
 // client arrays, matrices, light 0 with colour material, object-linear texture generation,
 // luminance textures, bitmap display lists and the raster position), computed per vertex on the
 // CPU and drawn with one shader pair (its fragment shader built four ways: bitmaps or primitives,
-// textured or not) and one vertex buffer on an OpenGL ES 3 / WebGL 2 context.
+// textured or not) and one vertex buffer on an OpenGL ES 3 / WebGL 2 context. Large client
+// arrays (the tube's and the coil's) instead stay in GPU buffers, sent again only when their
+// bytes change, with a vertex shader doing the same per-vertex work (gpu_arrays.cpp).
 //
 // The layer defines the GL 1.1 entry points itself (glBegin, glEnable, glDrawArrays ...), so the
 // demo's sources compile unchanged against <GL/gl.h>. The ES functions it draws with come from a
@@ -68,6 +70,7 @@ struct Stats {
     unsigned long attrib_stack_underflow;
     unsigned long unknown_capability;    // glEnable/glDisable of a switch the layer does not have
     unsigned long calls_in_list;         // calls left out of a display list being compiled
+    unsigned long array_reuploads;       // client arrays sent to the GPU again: their contents changed
 };
 const Stats& stats();
 

@@ -143,15 +143,8 @@ void GLAPIENTRY glBindTexture(GLenum target, GLuint texture) {
 }
 void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internal_format, GLsizei width, GLsizei height,
                              GLint border, GLenum format, GLenum type, const GLvoid* pixels) {
-    if (listed()) return;
-    flush_batch();
-    // ES takes the unsized formats only with the internal format equal to the format; GL 1.1's
-    // component counts (1 to 4) name the same ones. Luminance samples as (L, L, L, 1), so
-    // modulation multiplies the colour by L and keeps its alpha, as in GL.
-    (void)internal_format;
-    Textures& t = state.textures;
-    if (target == GL_TEXTURE_2D && level == 0 && t.bound < kTrackedTextures) t.has_image[t.bound] = true;
-    es.TexImage2D(target, level, GLint(format), width, height, border, format, type, pixels);
+    (void)internal_format;  // taken from the format, as ES wants it
+    if (!listed()) tex_image_2d(target, level, width, height, border, format, type, pixels);
 }
 void GLAPIENTRY glTexParameteri(GLenum target, GLenum pname, GLint param) {
     if (listed()) return;
@@ -255,7 +248,7 @@ const Gl11 kLayerEntries = {
 
 bool layer_start(const Es3& functions) {
     es = functions;
-    if (!batch_start() || !atlas_start()) return false;
+    if (!batch_start() || !atlas_start() || !gpu_arrays_start()) return false;
     es.GetIntegerv(GL_VIEWPORT, state.viewport);
     return es.GetError() == GL_NO_ERROR;
 }

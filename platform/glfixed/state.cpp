@@ -192,15 +192,16 @@ void print_stats_if_asked() {
     std::fprintf(stderr,
                  "demo: GL layer: vertices dropped %lu, list names dropped %lu, atlas full %lu, matrix stack "
                  "overflow %lu, underflow %lu, attribute stack overflow %lu, underflow %lu, unknown capability "
-                 "%lu, calls left out of lists %lu\n",
+                 "%lu, calls left out of lists %lu, arrays uploaded again %lu\n",
                  c.vertices_dropped, c.list_names_dropped, c.atlas_full, c.matrix_stack_overflow,
                  c.matrix_stack_underflow, c.attrib_stack_overflow, c.attrib_stack_underflow,
-                 c.unknown_capability, c.calls_in_list);
+                 c.unknown_capability, c.calls_in_list, c.array_reuploads);
 }
 
 void reset() {
     reset_batch();
     reset_lists();
+    reset_gpu_arrays();
     // GPU switches the record holds go back to GL's defaults on the GPU too.
     if (state.enables.blending) es.Disable(GL_BLEND);
     if (state.enables.depth_test) es.Disable(GL_DEPTH_TEST);

@@ -148,6 +148,36 @@ void pop_attrib();
 // colour and texture coordinates, as GL 1.1's fixed pipeline makes them.
 void shade(float x, float y, float z, const float* normal, float* position, float* colour, Vec4& texcoord);
 
+// What the vertex stage's colour and texture coordinates come to for a whole draw whose vertices
+// differ only in position and normal (vertex_stage.cpp), for the GPU arrays' vertex shader:
+// colour = clamp(base + max(normal_matrix n . light_direction, 0) diffuse), alpha base[3];
+// texture coordinates (plane_s . v, plane_t . v) with v = (x, y, z, 1), already divided by q.
+struct ShadingTerms {
+    float base[4];
+    float diffuse[3];
+    float plane_s[4];
+    float plane_t[4];
+};
+ShadingTerms shading_terms();
+
+// glTexImage2D (textures.cpp).
+void tex_image_2d(GLenum target, GLint level, GLsizei width, GLsizei height, GLint border, GLenum format,
+                  GLenum type, const GLvoid* pixels);
+
+// Shader programs and the bindings the batch and the GPU arrays share (shaders.cpp).
+GLuint build_program(const char* vertex_source, bool bitmaps, bool textured);  // 0: failed, said on stderr
+void use_program(GLuint program);
+void bind_vertex_array(GLuint vertex_array);
+void bind_array_buffer(GLuint buffer);
+bool bound_texture_complete();
+
+// Client arrays kept in GPU buffers and drawn with a vertex shader (gpu_arrays.cpp).
+bool gpu_arrays_start();
+// Draws glDrawArrays from the GPU when the draw qualifies (the batch flushed first); false:
+// nothing done, the CPU path draws it.
+bool draw_arrays_on_gpu(GLenum mode, GLint first, GLsizei count);
+void reset_gpu_arrays();
+
 // The batch and its shaders (batch.cpp).
 bool batch_start();
 void flush_batch();

@@ -98,14 +98,21 @@
     X(void, "glUseProgram", UseProgram, (GLuint))                                                        \
     X(GLint, "glGetUniformLocation", GetUniformLocation, (GLuint, const GLchar*))                        \
     X(void, "glUniform1i", Uniform1i, (GLint, GLint))                                                    \
+    X(void, "glUniform3fv", Uniform3fv, (GLint, GLsizei, const GLfloat*))                                \
+    X(void, "glUniform4fv", Uniform4fv, (GLint, GLsizei, const GLfloat*))                                \
+    X(void, "glUniformMatrix3fv", UniformMatrix3fv, (GLint, GLsizei, GLboolean, const GLfloat*))         \
+    X(void, "glUniformMatrix4fv", UniformMatrix4fv, (GLint, GLsizei, GLboolean, const GLfloat*))         \
     X(void, "glGenBuffers", GenBuffers, (GLsizei, GLuint*))                                              \
     X(void, "glBindBuffer", BindBuffer, (GLenum, GLuint))                                                \
     X(void, "glBufferData", BufferData, (GLenum, GLsizeiptr, const void*, GLenum))                       \
     X(void, "glGenVertexArrays", GenVertexArrays, (GLsizei, GLuint*))                                    \
     X(void, "glBindVertexArray", BindVertexArray, (GLuint))                                              \
     X(void, "glEnableVertexAttribArray", EnableVertexAttribArray, (GLuint))                              \
+    X(void, "glDisableVertexAttribArray", DisableVertexAttribArray, (GLuint))                            \
+    X(void, "glVertexAttrib3f", VertexAttrib3f, (GLuint, GLfloat, GLfloat, GLfloat))                     \
     X(void, "glVertexAttribPointer", VertexAttribPointer, (GLuint, GLint, GLenum, GLboolean, GLsizei, const void*)) \
     X(void, "glDrawElements", DrawElements, (GLenum, GLsizei, GLenum, const void*))                      \
+    X(void, "glDrawArrays", DrawArrays, (GLenum, GLint, GLsizei))                                        \
     X(void, "glReadPixels", ReadPixels, (GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, GLvoid*))       \
     X(void, "glFlush", Flush, ())                                                                        \
     X(void, "glFinish", Finish, ())                                                                      \

@@ -62,4 +62,38 @@ void shade(float x, float y, float z, const float* normal, float* position, floa
     if (state.enables.generate_t && g.mode_t == GL_OBJECT_LINEAR) texcoord.v[1] = plane_value(g.plane_t, x, y, z);
 }
 
+ShadingTerms shading_terms() {
+    ShadingTerms t{};
+    const Lighting& l = state.lighting;
+    const Vec4& c = state.current.colour;
+    if (state.enables.lighting) {
+        // As light() adds it up, with what does not depend on the normal gathered in base.
+        const Vec4& ambient = state.enables.colour_material ? c : l.material_ambient;
+        const Vec4& diffuse = state.enables.colour_material ? c : l.material_diffuse;
+        for (int k = 0; k < 3; ++k) {
+            t.base[k] = ambient.v[k] * kGlobalAmbient.v[k];
+            if (!state.enables.light0) continue;
+            t.base[k] += ambient.v[k] * l.light0_ambient.v[k];
+            t.diffuse[k] = diffuse.v[k] * l.light0_diffuse.v[k];
+        }
+        t.base[3] = clamp01(diffuse.v[3]);
+    } else {
+        for (int k = 0; k < 4; ++k) t.base[k] = clamp01(c.v[k]);
+    }
+
+    // A coordinate not generated is the current one: a plane of (0, 0, 0, value).
+    const TexGen& g = state.texgen;
+    const Vec4& current = state.current.texcoord;
+    const float q = current.v[3] != 0.0f ? current.v[3] : 1.0f;
+    const bool generate[2] = {state.enables.generate_s && g.mode_s == GL_OBJECT_LINEAR,
+                              state.enables.generate_t && g.mode_t == GL_OBJECT_LINEAR};
+    const Vec4* planes[2] = {&g.plane_s, &g.plane_t};
+    float* out[2] = {t.plane_s, t.plane_t};
+    for (int i = 0; i < 2; ++i) {
+        for (int k = 0; k < 4; ++k) out[i][k] = generate[i] ? planes[i]->v[k] / q : 0.0f;
+        if (!generate[i]) out[i][3] = current.v[i] / q;
+    }
+    return t;
+}
+
 }  // namespace glfixed

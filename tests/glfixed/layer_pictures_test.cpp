@@ -1,7 +1,8 @@
 // The fixed-function GL layer against legacy GL on the native headless renderer, no browser:
 // web_reference draws frames 0, 50, 100 ... in one pass once on the legacy GL context and once on
 // the layer (DEMO_GL=layer, OpenGL ES 3), side by side, keeping the picture at each scene time.
-// Outside the words at least 99 % of the pixels must lie within 8 levels per channel. Inside
+// Outside the words at least 99.99 % of the pixels must lie within 8 levels per channel (the
+// layer splits the tube's and coil's quads as legacy GL does; 3 pixels in 300,000 differ more). Inside
 // the words (at the glyph pixels legacy GL draws) each word must be the one shade OpenGL 1.1
 // gives a bitmap: the caption colour times the noise texel, filtered bilinearly, at the raster
 // position's texture coordinates, worked out from the texture's definition (caption_frames).
@@ -32,7 +33,7 @@ constexpr uint32_t kTimes[] = {5000, 8150, 16500, 24000, 52000, 75000, 80000};  
 // here a frame in five is enough to hold the layer to legacy GL at the same scene times.
 constexpr uint32_t kStep = 50;           // ms between frames; each of kTimes a multiple
 constexpr uint32_t kWordFrame = 8150;    // "i", "become" and "a bad" with the strokes behind them
-constexpr double kMatchShare = 0.99;     // of the pixels outside the words
+constexpr double kMatchShare = 0.9999;   // of the pixels outside the words
 constexpr int kTolerance = 8;            // levels per channel
 constexpr double kShadeTolerance = 2.0;  // levels: the GPU's filter weights are coarser than exact
 constexpr int kPixels = test_support::kPictureWidth * test_support::kPictureHeight;

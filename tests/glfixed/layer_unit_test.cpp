@@ -4,101 +4,22 @@
 // context; each test in its own process starts the layer afresh.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/glfixed/glfixed.h"
 #include "platform/glfixed/tables.h"
+#include "tests/glfixed/recording_es.h"
 
 namespace {
 
-// What the layer sent, as the GPU would see it.
-struct Vertex {
-    float position[4], colour[4], texcoord[2];
-};
-struct Draw {
-    std::vector<Vertex> corners;  // three per triangle, in index order
-    size_t vertices_sent;
-};
-
-struct Recording {
-    std::vector<std::string> calls;  // draws and the state changes around them, in order
-    std::vector<Draw> draws;
-    std::vector<uint8_t> vertex_bytes;
-    std::vector<uint32_t> indices;
-    GLsizei stride = 0;
-    size_t offset[4] = {};  // bytes of each attribute location
-    GLuint next_name = 1;
-} rec;
-
-const char* name_of(GLenum e) {
-    switch (e) {
-        case GL_BLEND: return "BLEND";
-        case GL_DEPTH_TEST: return "DEPTH_TEST";
-        default: return "?";
-    }
-}
-
-// A do-nothing function for every member; the ones that matter are replaced below.
-template <typename F>
-struct Nothing;
-template <typename R, typename... A>
-struct Nothing<R(GLAPIENTRY*)(A...)> {
-    static R GLAPIENTRY call(A...) { return R(); }
-};
-
-glfixed::Es3 recording_table() {
-    glfixed::Es3 es;
-#define FAKE_NOTHING(result, loader_name, member, params) es.member = &Nothing<decltype(es.member)>::call;
-    GLFIXED_ES_FUNCTIONS(FAKE_NOTHING)
-#undef FAKE_NOTHING
-    es.GetShaderiv = [](GLuint, GLenum, GLint* v) { *v = GL_TRUE; };
-    es.GetProgramiv = [](GLuint, GLenum, GLint* v) { *v = GL_TRUE; };
-    es.CreateShader = [](GLenum) { return rec.next_name++; };
-    es.CreateProgram = []() { return rec.next_name++; };
-    es.GetIntegerv = [](GLenum what, GLint* v) {
-        if (what == GL_VIEWPORT) v[0] = 0, v[1] = 0, v[2] = 640, v[3] = 480;
-    };
-    es.VertexAttribPointer = [](GLuint at, GLint, GLenum, GLboolean, GLsizei stride, const void* offset) {
-        rec.stride = stride;
-        rec.offset[at] = reinterpret_cast<size_t>(offset);
-    };
-    es.BufferData = [](GLenum target, GLsizeiptr size, const void* data, GLenum) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        if (target == GL_ARRAY_BUFFER) rec.vertex_bytes.assign(bytes, bytes + size);
-        if (target == GL_ELEMENT_ARRAY_BUFFER) {
-            rec.indices.resize(size_t(size) / 4);
-            std::memcpy(rec.indices.data(), data, size_t(size));
-        }
-    };
-    es.DrawElements = [](GLenum, GLsizei count, GLenum, const void*) {
-        Draw d;
-        d.vertices_sent = rec.vertex_bytes.size() / size_t(rec.stride);
-        for (GLsizei i = 0; i < count; ++i) {
-            const uint8_t* v = rec.vertex_bytes.data() + size_t(rec.stride) * rec.indices[size_t(i)];
-            Vertex out;
-            std::memcpy(out.position, v + rec.offset[0], sizeof out.position);
-            std::memcpy(out.colour, v + rec.offset[1], sizeof out.colour);
-            std::memcpy(out.texcoord, v + rec.offset[2], sizeof out.texcoord);
-            d.corners.push_back(out);
-        }
-        rec.draws.push_back(d);
-        rec.calls.push_back("draw");
-    };
-    es.Enable = [](GLenum cap) { rec.calls.push_back(std::string("enable ") + name_of(cap)); };
-    es.Disable = [](GLenum cap) { rec.calls.push_back(std::string("disable ") + name_of(cap)); };
-    es.BlendFunc = [](GLenum, GLenum) { rec.calls.push_back("blend function"); };
-    es.BindTexture = [](GLenum, GLuint) { rec.calls.push_back("bind texture"); };
-    es.Viewport = [](GLint, GLint, GLsizei, GLsizei) { rec.calls.push_back("viewport"); };
-    es.Clear = [](GLbitfield) { rec.calls.push_back("clear"); };
-    return es;
-}
+using recording_es::rec;
+using recording_es::Vertex;
 
 class Layer : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(glfixed::layer_start(recording_table()));
+        ASSERT_TRUE(glfixed::layer_start(recording_es::recording_table()));
         rec.calls.clear();
         rec.draws.clear();
     }
