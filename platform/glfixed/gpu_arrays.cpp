@@ -17,7 +17,7 @@ constexpr GLsizei kMinVertices = 1024;   // smaller arrays ride along in the CPU
 constexpr GLsizei kMaxVertices = 65536;  // 16-bit indices
 constexpr int kSlots = 4;                // arrays kept at once; the least recently drawn makes room
 constexpr int kMaxQuads = kMaxVertices / 4;
-// GL leaves the split of a quad to the implementation, and the tube's and coil's quads are far
+// QUIRK: GL leaves the split of a quad to the implementation, and the tube's and coil's quads are far
 // from flat, so the split shows. Mesa's llvmpipe (legacy GL's renderer here) takes a draw in
 // runs of 4,096 vertices: a run with a vertex outside the view volume goes through its clipper
 // and splits each quad as (0, 1, 3), (1, 2, 3), as the batch does; a run wholly inside goes
