@@ -47,11 +47,6 @@ layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 texcoord;
 layout(location = 3) in vec2 glyph;  // bitmaps only
-out vec4 smooth_colour;
-out vec2 smooth_texcoord;
-flat out vec4 raster_colour;
-flat out vec2 raster_texcoord;
-out vec2 glyph_texel;
 void main() {
     gl_Position = position;
     smooth_colour = colour;

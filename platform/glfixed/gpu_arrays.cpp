@@ -67,11 +67,6 @@ uniform vec4 base;
 uniform vec3 diffuse;
 uniform vec4 plane_s;
 uniform vec4 plane_t;
-out vec4 smooth_colour;
-out vec2 smooth_texcoord;
-flat out vec4 raster_colour;
-flat out vec2 raster_texcoord;
-out vec2 glyph_texel;
 void main() {
     vec4 object = vec4(vertex, 1.0);
     vec4 p = model_view_projection * object;

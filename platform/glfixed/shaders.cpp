@@ -10,6 +10,14 @@ namespace glfixed {
 namespace {
 
 const char* const kVersion = "#version 300 es\n";
+// What every vertex shader hands the one fragment shader (the batch's and the GPU arrays').
+const char* const kVertexOutputs = R"(
+out vec4 smooth_colour;
+out vec2 smooth_texcoord;
+flat out vec4 raster_colour;
+flat out vec2 raster_texcoord;
+out vec2 glyph_texel;
+)";
 
 // Everything per vertex arrives finished from either vertex shader; the fragment stage
 // modulates with the texture and, for bitmap fragments, keeps the raster position's colour and
@@ -67,7 +75,7 @@ bool compile(GLuint shader, const char* defines, const char* source, const char*
 
 GLuint build_program(const char* vertex_source, bool bitmaps, bool textured) {
     const GLuint vertex_shader = es.CreateShader(GL_VERTEX_SHADER);
-    if (!compile(vertex_shader, "", vertex_source, "vertex")) return 0;
+    if (!compile(vertex_shader, kVertexOutputs, vertex_source, "vertex")) return 0;
     const char* const kinds[4] = {
         "#define BITMAPS 0\n#define TEXTURED 0\n", "#define BITMAPS 0\n#define TEXTURED 1\n",
         "#define BITMAPS 1\n#define TEXTURED 0\n", "#define BITMAPS 1\n#define TEXTURED 1\n"};
