@@ -1,8 +1,10 @@
 // The fixed-function layer's bitmaps: display lists of bitmaps (and the enable switches around
 // them), their bits in one glyph atlas on the GPU, and the raster position they are drawn at.
-// Main thread only, with the ES 3 context current. Static storage only.
+// Main thread only, with the ES 3 context current. Static storage, but for the atlas's zeros
+// while it is made (at start-up, or when the picture is made again).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/glfixed/state.h"
@@ -82,15 +84,13 @@ void make_atlas() {
     store.atlas_height = rows < max_size ? rows : max_size;
     es.ActiveTexture(kGlyphUnit);
     es.BindTexture(GL_TEXTURE_2D, store.atlas);
-    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, store.atlas_width, store.atlas_height, 0, GL_RED, GL_UNSIGNED_BYTE,
-                  nullptr);
-    // Defined texels (no lazy-initialization warnings from WebGL): zeros, strip by strip.
-    std::memset(bitmap_bytes, 0, sizeof bitmap_bytes);
+    // Defined texels from the start, in the one call that makes the texture: WebGL warns about a
+    // texture filled only by partial uploads (Firefox, twice a load). The zeros live only here.
+    void* zeros = std::calloc(size_t(store.atlas_width) * size_t(store.atlas_height), 1);
     es.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    const int strip = kUploadBytes / store.atlas_width;
-    for (int y = 0; y < store.atlas_height; y += strip)
-        es.TexSubImage2D(GL_TEXTURE_2D, 0, 0, y, store.atlas_width, std::min(strip, store.atlas_height - y), GL_RED,
-                         GL_UNSIGNED_BYTE, bitmap_bytes);
+    es.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, store.atlas_width, store.atlas_height, 0, GL_RED, GL_UNSIGNED_BYTE,
+                  zeros);
+    std::free(zeros);
     es.PixelStorei(GL_UNPACK_ALIGNMENT, state.unpack.alignment);
     es.ActiveTexture(GL_TEXTURE0);
 }
