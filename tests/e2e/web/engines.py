@@ -57,7 +57,19 @@ def running_time(browser, limit):
 
 def click_and_record(browser, server, button, name, limit):
     """Opens a fresh page, clicks `button` once the recorder runs, records the song and checks
-    its kicks; returns the seconds the context took to run."""
+    its kicks; returns the seconds the context took to run.
+    QUIRK: a browser's audio thread on this 2-core machine now and then loses one block (a single
+    90 ms gap, seen once in WebKit with nothing else running), which puts the kicks off the
+    beat; a recording whose kicks are off is made once more on a fresh page, and two fail."""
+    for attempt in (1, 2):
+        took, kicks_on_beat = record_once(browser, server, button, name, limit, must=attempt == 2)
+        if kicks_on_beat:
+            return took
+        print(f"{browser.name}: the kicks of \"{button}\" were off the beat; recorded once more")
+    return took
+
+
+def record_once(browser, server, button, name, limit, must):
     raw = os.path.join(web_lib.artifacts(), f"web_{browser.name}_{name}.u8")
     took = {}
 
@@ -79,8 +91,7 @@ def click_and_record(browser, server, button, name, limit):
         fail(f"{browser.name}: \"click for sound\" shows while the sound runs")
     if not state["playing"] or state["title"] != "Swirlcoil":
         fail(f"{browser.name}: the run ended before the recording was complete: {state}")
-    test_sound.check_kicks(raw)
-    return took["s"]
+    return took["s"], test_sound.check_kicks(raw, must)
 
 
 def fullscreen_stays_playing(browser):

@@ -98,12 +98,14 @@ def record(browser, start, path, seconds, timeout):
             recorder.wait()
 
 
-def check_kicks(raw):
-    """The song's kicks in a recording from the demo's start, as the desktop's sound check finds them."""
+def check_kicks(raw, must=True):
+    """The song's kicks in a recording from the demo's start, as the desktop's sound check finds
+    them. False when they are off, unless `must`, which fails the test then."""
     result = subprocess.run([sys.executable, os.path.join(os.path.dirname(web_lib.__file__), "sound_onsets.py"),
                              "--sample-exact", raw])
-    if result.returncode != 0:
+    if result.returncode != 0 and must:
         fail(f"the live sound check failed (recording: {raw})")
+    return result.returncode == 0
 
 
 def escape_ends_it(browser):
