@@ -21,14 +21,15 @@ for driver in default pipewire; do
     err="$dir/sound_pipewire_$driver.stderr"
     vars=(DEMO_AUDIO_STATS=1)
     [ "$driver" = default ] || vars+=(SDL_AUDIODRIVER=$driver)
-    for try in 1 2; do
+    for try in 1 2 3; do
         record_song "$raw" "$err" 22 "${vars[@]}"
         echo "== SDL driver $driver, recording $try: $(grep -o 'audio stats ([a-z]*)' "$err" | tail -1)"
         grep -q "no audio device" "$err" && fail "$driver: the demo found no audio device: $(cat "$err")"
         python3 "$e2e_lib/sound_onsets.py" --gaps-after 1 "$raw" && continue 2
-        # QUIRK: on pipewire-pulse a quiet machine still shows a single 5 to 10 ms gap now and
-        # then (1 recording in 4 here); a second recording must then be clean. The native
-        # backend's drop-outs, a hundred or more a run, fail both.
+        # QUIRK: on pipewire-pulse a quiet machine still shows a single 5 to 10 ms gap, or one
+        # lost 90 ms block, now and then (1 recording in 4, and once 2 in a row); a third
+        # recording must then be clean. The native backend's drop-outs, a hundred or more a
+        # run, fail all three.
     done
     failed="$failed $driver"
 done
