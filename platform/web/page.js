@@ -9,6 +9,7 @@ const ESCAPE_AFTER_FULLSCREEN_MS = 500;  // an Escape this soon after leaving fu
 // its rate; the engine renders at the demo's 44,100 Hz, checked once the bytes are there.
 const SOUND_RATE = 44100;
 const HOOK_PARAMETERS = ['autostart', 'seek', 'soundcheck', 'hooks'];
+const SHARP_KEY = 'swirlcoil.sharp';  // localStorage: "1" while the sharp picture is chosen
 
 const $ = (id) => document.getElementById(id);
 const TITLE = document.title;  // the page's own, while it plays; its end says how it ended
@@ -123,10 +124,13 @@ const hooks = {
   ended(code, why) { endRun(code === 0 ? '' : why, code === 0); },
 };
 
-// A fresh canvas and module for every run: the demo's state lives for one run only.
+// A fresh canvas and module for every run: the demo's state lives for one run only. The
+// canvas starts at the classic 640 x 480 (a copy would keep the last run's sharp size).
 function freshCanvas() {
   const old = $('canvas');
   const canvas = old.cloneNode(false);
+  canvas.width = 640;
+  canvas.height = 480;
   old.replaceWith(canvas);
   canvas.addEventListener('webglcontextlost', (event) => {
     event.preventDefault();  // the browser may give the context back; "play again" then works
@@ -138,6 +142,32 @@ function freshCanvas() {
 function makeDemo() {
   const canvas = freshCanvas();
   return createDemo({ canvas, page: hooks, print: console.log, printErr: console.error });
+}
+
+// A sharp picture: the canvas drawn at the width the module has glyphs for, the first at least
+// as wide as the box it shows in (`wantedWidth` device pixels). Before _demo_start, which makes
+// the GL context at the canvas's size.
+function sizeCanvasSharp(demo, wantedWidth) {
+  const width = demo._demo_sharp_width(Math.round(wantedWidth));
+  const canvas = $('canvas');
+  canvas.width = width;
+  canvas.height = width * 3 / 4;
+  return width;
+}
+
+// The 4:3 box the picture will show in, in device pixels: the screen when fullscreen was asked
+// for (it may not have happened yet), else the window.
+function pictureBoxWidth(fullscreen) {
+  const [w, h] = fullscreen ? [screen.width, screen.height] : [innerWidth, innerHeight];
+  return Math.min(w, h * 4 / 3) * (window.devicePixelRatio || 1);
+}
+
+function sharpChosen() {
+  try {
+    return localStorage.getItem(SHARP_KEY) === '1';
+  } catch (e) {
+    return false;  // storage refused (private mode, file:): the classic picture
+  }
 }
 
 // Runs `call` on the module; false when the demo ended inside it.
@@ -165,10 +195,10 @@ function startRun(fullscreen) {
   $('overlay').hidden = true;
   $('canvas').classList.remove('off');
   checkSoundSoon();
-  return run();
+  return run(fullscreen);
 }
 
-async function run() {
+async function run(fullscreen) {
   page.playing = true;  // from the click on: Escape and the sound check apply
   page.escape = false;
   page.demo = null;
@@ -177,6 +207,7 @@ async function run() {
   page.sound = await sound();
   page.demo = await makeDemo();
   if (!page.playing) return;  // ended (Escape) while it loaded
+  if ($('sharp').checked) sizeCanvasSharp(page.demo, pictureBoxWidth(fullscreen || !!document.fullscreenElement));
   // Start-up starts the music (through hooks.startMusic) before the visual clock, as on the desktop.
   if (!demoCall(() => page.demo._demo_start())) return;
   requestAnimationFrame(frame);
@@ -230,9 +261,17 @@ $('play-again').addEventListener('click', () => startRun(false));
 // take Firefox longer than the time it allows the click's handler to ask for fullscreen.
 for (const id of ['play', 'play-fullscreen', 'play-again']) $(id).addEventListener('pointerdown', wakeAudio);
 $('fullscreen').addEventListener('click', toggleFullscreen);
+$('sharp').addEventListener('change', () => {
+  try {
+    localStorage.setItem(SHARP_KEY, $('sharp').checked ? '1' : '0');
+  } catch (e) {
+    // not remembered; the choice still holds for this page
+  }
+});
 
 page.startRun = startRun;
 page.makeDemo = makeDemo;
+page.sizeCanvasSharp = sizeCanvasSharp;
 
 function main() {
   if (!hasWebGL2()) {
@@ -242,6 +281,7 @@ function main() {
     document.title = 'no WebGL 2';
     return;
   }
+  $('sharp').checked = sharpChosen();
   const query = new URLSearchParams(location.search);
   if (HOOK_PARAMETERS.some((name) => query.has(name))) {
     const script = document.createElement('script');

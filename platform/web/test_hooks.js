@@ -1,7 +1,9 @@
 // The page's test hooks, loaded by page.js only when the address asks for one:
 //   ?autostart          start a run without a click;
 //   ?seek=T&step=S      frames 0, S, 2S ... T as fast as they render, no sound, then the title
-//                       says "ready"; window.demoSeek(later) goes on from there;
+//                       says "ready"; window.demoSeek(later) goes on from there; &sharp=W draws
+//                       a sharp picture for a box W pixels wide (the canvas's width then says
+//                       which one);
 //   ?soundcheck=ROWS    the engine's first ROWS rows rendered offline, then "sound ready";
 //   ?hooks              only the helpers below (pixels, console, timings).
 // Page main thread.
@@ -133,6 +135,7 @@
       document.getElementById('overlay').hidden = true;
       seek.step = Math.max(1, Number(query.get('step') || 10));
       page.demo = await page.makeDemo();
+      if (query.has('sharp')) page.sizeCanvasSharp(page.demo, Number(query.get('sharp')));
       page.demo._demo_start();
       seekTo(Number(query.get('seek')));
     } else if (query.has('autostart')) {

@@ -40,8 +40,10 @@ target_compile_options(demo PRIVATE ${DEMO_WARNINGS} ${WEB_OPT})
 target_link_libraries(demo PRIVATE demo_core)
 target_link_options(demo PRIVATE ${WEB_OPT}
   -sMODULARIZE=1 -sEXPORT_NAME=createDemo -sENVIRONMENT=web -sFILESYSTEM=0
-  -sEXPORTED_FUNCTIONS=_demo_start,_demo_frame,_demo_render_at
-  -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sINITIAL_MEMORY=16777216 -sEXIT_RUNTIME=0)
+  -sEXPORTED_FUNCTIONS=_demo_start,_demo_frame,_demo_render_at,_demo_sharp_width
+  -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sINITIAL_MEMORY=16777216 -sEXIT_RUNTIME=0
+  # A sharp picture's glyph atlas is made at start-up and grows with the square of its size.
+  -sALLOW_MEMORY_GROWTH=1)
 
 # The song engine: exports only, instantiated by the page's audio worklet from its bytes.
 add_executable(sound ${WEB_DIR}/sound_engine.cpp ${CMAKE_SOURCE_DIR}/platform/common/mixer.cpp

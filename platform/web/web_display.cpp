@@ -24,6 +24,12 @@ EM_JS(void, page_ended, (int code, const char* why), {
 
 namespace web {
 
+namespace {
+int canvas_width = platform::kPictureWidth;
+}  // namespace
+
+int picture_width() { return canvas_width; }
+
 [[noreturn]] void fail(const char* why) {
     std::fprintf(stderr, "demo: %s\n", why);
     page_ended(1, why);
@@ -34,7 +40,7 @@ namespace web {
 
 namespace platform {
 
-// The page shows the 640 x 480 canvas scaled to the window; there is no display mode to change.
+// The page shows the canvas scaled to the window; there is no display mode to change.
 void set_display_mode() {}
 void hide_cursor() { page_hide_cursor(); }
 WindowHandle create_window() { return stand_ins::window(); }
@@ -42,7 +48,11 @@ DeviceContext get_device_context(WindowHandle) { return stand_ins::device_contex
 // The canvas's format is asked for with its context below.
 void set_pixel_format(DeviceContext) {}
 
+// The viewport is the canvas's size: 640 x 480, or the sharp size the page gave it.
 void create_gl_context(DeviceContext) {
+    int width = 0, height = 0;
+    if (emscripten_get_canvas_element_size(web::kCanvas, &width, &height) == EMSCRIPTEN_RESULT_SUCCESS)
+        web::canvas_width = width;
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;

@@ -4,6 +4,7 @@
 #include <emscripten.h>
 
 #include "platform/platform.h"
+#include "platform/web/web.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -13,6 +14,10 @@ platform::DeviceContext device_context;
 }  // namespace
 
 extern "C" {
+
+// The width the page gives its canvas for a sharp picture in a box `wanted` device pixels wide
+// (the height is three quarters of it); called before demo_start.
+EMSCRIPTEN_KEEPALIVE int demo_sharp_width(int wanted) { return web::sharp_width(wanted); }
 
 // Start-up in its fixed order (the music starts within it), then the visual clock.
 EMSCRIPTEN_KEEPALIVE void demo_start() {

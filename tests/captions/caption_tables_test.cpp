@@ -8,6 +8,7 @@
 #include "captions/captions.h"
 #include "effects/effects.h"
 #include "platform/gl.h"
+#include "platform/web/baked_font.h"
 #include "tests/support/caption_frames.h"
 #include "tests/support/headless_demo.h"
 
@@ -113,4 +114,17 @@ TEST(CaptionPass, StrokesResetTheGeneratorSoTheSwarmRespawnsFromThe385thValue) {
     particle_field[0].z = -0.5f;
     test_support::render_at(45000);
     EXPECT_NEAR(particle_field[0].z, value_385 * 0.00025 - 15.0 + 0.1, 1e-4);
+}
+
+// The browser's sharp pictures carry glyphs for the captions' letters only: a caption with any
+// other character would lose it there, silently.
+TEST(CaptionTables, EveryCaptionCharacterIsABlankOrALetterTheBrowsersSharpFacesHold) {
+    for (int i = 0; i < kCaptionCount; ++i) {
+        for (char c : caption_texts[i].bytes) {
+            const uint32_t code = uint8_t(c);
+            EXPECT_TRUE(c == ' ' || (code >= baked_font::kSharpFirstCode &&
+                                     code - baked_font::kSharpFirstCode < baked_font::kSharpCodeCount))
+                << "caption " << i << " has '" << c << "'";
+        }
+    }
 }

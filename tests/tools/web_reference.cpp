@@ -3,13 +3,14 @@
 //
 //   web_reference song ROWS OUT        the first ROWS sequencer rows mixed offline, 3,969
 //                                      samples a row, as raw 8-bit samples in OUT
-//   web_reference frames STEP T,T,... DIR
+//   web_reference frames STEP T,T,... DIR [WIDTH]
 //                                      frames 0, STEP, 2 STEP ... up to the last T in one pass;
 //                                      the picture after frame T as DIR/frame_T.rgba (RGBA rows
 //                                      bottom-up), DIR/words_T.u8 (per pixel, 1 + the caption
 //                                      whose glyph covers it, else 0: each word drawn alone in
 //                                      white on black with texturing off, after the run), and
-//                                      per-scene frame rates on stdout
+//                                      per-scene frame rates on stdout; with WIDTH, a sharp
+//                                      picture WIDTH x 3/4 WIDTH pixels
 //   web_reference bench STEP           only the frames inside each timed scene window, STEP ms
 //                                      apart, and their frame rates on stdout
 //   web_reference windows              the timed scene windows, one a line: name, from, to
@@ -30,7 +31,7 @@
 
 namespace {
 
-uint8_t picture[platform::kPictureWidth * platform::kPictureHeight * 4];
+std::vector<uint8_t> picture;  // the last picture read: RGBA, rows bottom-up
 uint8_t row_samples[kRowSamples];
 
 using scene_windows::kSceneCount;
@@ -61,8 +62,7 @@ int song(uint32_t rows, const char* out) {
 // Where the words of the captions active at t put their glyphs, on the legacy GL path: each
 // word alone, white, untextured (texture 0 has no image) over black.
 bool write_words(uint32_t t, const std::string& path) {
-    static uint8_t labels[platform::kPictureWidth * platform::kPictureHeight];
-    std::memset(labels, 0, sizeof labels);
+    std::vector<uint8_t> labels(picture.size() / 4, 0);
     for (int i = 0; i < kCaptionCount; ++i) {
         if (!(caption_windows[i].start < t && t < caption_windows[i].end)) continue;
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -71,11 +71,11 @@ bool write_words(uint32_t t, const std::string& path) {
         glLoadIdentity();
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         draw_caption(caption_texts[i], 2 * caption_positions[i].x, 2 * caption_positions[i].y);
-        headless::read_pixels(picture);
-        for (size_t p = 0; p < sizeof labels; ++p)
+        headless::read_pixels(picture.data());
+        for (size_t p = 0; p < labels.size(); ++p)
             if (picture[4 * p] == 255 && picture[4 * p + 1] == 255 && picture[4 * p + 2] == 255) labels[p] = uint8_t(i + 1);
     }
-    return write_file(path, labels, sizeof labels);
+    return write_file(path, labels.data(), labels.size());
 }
 
 void print_scene(int i) {
@@ -83,7 +83,7 @@ void print_scene(int i) {
                 scene_frames[i]);
 }
 
-int frames(uint32_t step, const char* list, const std::string& dir) {
+int frames(uint32_t step, const char* list, const std::string& dir, int width) {
     std::vector<uint32_t> wanted;
     for (const char* p = list; *p != '\0';) {
         char* end = nullptr;
@@ -95,6 +95,8 @@ int frames(uint32_t step, const char* list, const std::string& dir) {
     for (uint32_t t : wanted) last = t > last ? t : last;
     if (step == 0 || wanted.empty()) return 2;
 
+    if (width != platform::kPictureWidth && !headless::set_picture_size(width, width * 3 / 4)) return 1;
+    picture.resize(size_t(headless::picture_width()) * size_t(headless::picture_height()) * 4);
     const platform::DeviceContext dc = start_up();
     using Clock = std::chrono::steady_clock;
     const auto run_start = Clock::now();
@@ -105,8 +107,8 @@ int frames(uint32_t step, const char* list, const std::string& dir) {
         platform::present(dc);
         for (uint32_t w : wanted) {
             if (w != t) continue;
-            headless::read_pixels(picture);
-            if (!write_file(dir + "/frame_" + std::to_string(t) + ".rgba", picture, sizeof picture)) return 1;
+            headless::read_pixels(picture.data());
+            if (!write_file(dir + "/frame_" + std::to_string(t) + ".rgba", picture.data(), picture.size())) return 1;
         }
         ++count;
         // Finished before the next frame, so no queue of frames builds up in the driver.
@@ -153,10 +155,11 @@ int windows() {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "song") == 0) return song(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3]);
-    if (argc == 5 && std::strcmp(argv[1], "frames") == 0)
-        return frames(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3], argv[4]);
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "frames") == 0)
+        return frames(uint32_t(std::strtoul(argv[2], nullptr, 10)), argv[3], argv[4],
+                      argc == 6 ? int(std::strtol(argv[5], nullptr, 10)) : platform::kPictureWidth);
     if (argc == 3 && std::strcmp(argv[1], "bench") == 0) return bench(uint32_t(std::strtoul(argv[2], nullptr, 10)));
     if (argc == 2 && std::strcmp(argv[1], "windows") == 0) return windows();
-    std::fprintf(stderr, "usage: web_reference song ROWS OUT | frames STEP T,T,... DIR | bench STEP | windows\n");
+    std::fprintf(stderr, "usage: web_reference song ROWS OUT | frames STEP T,T,... DIR [WIDTH] | bench STEP | windows\n");
     return 2;
 }

@@ -363,7 +363,7 @@ def compare(web, native, tolerance=8, skip=None):
     lie within `tolerance` levels, and the largest difference seen."""
     close = total = 0
     worst = 0
-    for i in range(WIDTH * HEIGHT):
+    for i in range(len(native) // 4):
         if skip and i in skip:
             continue
         o = 4 * i
@@ -375,11 +375,12 @@ def compare(web, native, tolerance=8, skip=None):
     return close / total, worst
 
 
-def write_ppm(path, rgba):
-    """A picture for people to look at (rows top-down)."""
-    rows = [rgba[(HEIGHT - 1 - y) * WIDTH * 4:(HEIGHT - y) * WIDTH * 4] for y in range(HEIGHT)]
+def write_ppm(path, rgba, width=WIDTH):
+    """A picture for people to look at (rows top-down), 4:3 at this width."""
+    height = len(rgba) // (4 * width)
     body = bytearray()
-    for row in rows:
-        for x in range(WIDTH):
+    for y in range(height):
+        row = rgba[(height - 1 - y) * width * 4:(height - y) * width * 4]
+        for x in range(width):
             body += row[4 * x:4 * x + 3]
-    write_file(path, b"P6 %d %d 255\n" % (WIDTH, HEIGHT) + bytes(body))
+    write_file(path, b"P6 %d %d 255\n" % (width, height) + bytes(body))

@@ -10,6 +10,9 @@
 5. a start the browser does not count as the user's (a script's click, no autoplay allowance):
    the pictures play, "click for sound" shows within about a second, and the next real click
    starts the audio and takes the line away.
+6. the "sharp" choice: remembered across loads; a run then draws a canvas as large as its box
+   in device pixels (the next width the font was baked for), 2880 x 2160 at most, and it
+   draws; unticked, the classic 640 x 480 again.
 (Fullscreen, Escape and the clicks that start the sound: engines.py, in every engine.)
 Usage: test_page.py NATIVE_BUILD"""
 import os
@@ -160,6 +163,49 @@ def click_for_sound(server):
         print('"click for sound": shown while held back, gone once a click started the audio')
 
 
+def sharp_run(browser, server, width, height, scale):
+    """Plays one run in a window of width x height CSS pixels at this device pixel ratio; the
+    canvas's size and how many of its pixels are lit a few frames in."""
+    browser.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                   {"width": width, "height": height, "deviceScaleFactor": scale, "mobile": False})
+    browser.open(server.url("?hooks"))  # window.demoPixels
+    browser.click("play")
+    wait_for(browser, "window.demoPage.frames > 2", "the demo did not start", timeout=30)
+    time.sleep(PLAY_S)
+    size = browser.js("const c = document.getElementById('canvas'); return [c.width, c.height];")
+    lit = lit_pixels(web_lib.page_pixels(browser))
+    browser.key("Escape")
+    browser.wait_title(["ended"], 10)
+    return size, lit
+
+
+def sharp(server):
+    with web_lib.Browser(before_load=NO_AUDIO) as browser:
+        browser.open(server.url())
+        if browser.js("return document.getElementById('sharp').checked;"):
+            fail('"sharp" is ticked on a first visit')
+        browser.click("sharp")
+        cases = [  # CSS window, device pixel ratio, the canvas expected
+            ((800, 600), 2, [1600, 1200]),    # a box of exactly a baked width
+            ((1000, 600), 1.5, [1280, 960]),  # bars left and right: 800 x 1.5 = 1200, the next is 1280
+            ((1000, 750), 3, [2880, 2160]),   # 3000 wide: the largest there is
+        ]
+        for (w, h), scale, expected in cases:
+            size, lit = sharp_run(browser, server, w, h, scale)
+            print(f"sharp: a {w} x {h} window at {scale} device pixels each: canvas {size}, {lit} lit pixels")
+            if size != expected:
+                fail(f"sharp in a {w} x {h} window at ratio {scale}: canvas {size}, not {expected}")
+            if lit < 100:
+                fail(f"sharp: the {size} canvas shows no picture")
+        # Remembered, so only unticking brings the classic picture back.
+        browser.open(server.url())
+        browser.click("sharp")
+        size, _ = sharp_run(browser, server, 800, 600, 2)
+        if size != [640, 480]:
+            fail(f'with "sharp" unticked the canvas is {size}, not the classic 640 x 480')
+        print('sharp: remembered across loads, sized by the box, the classic picture when unticked')
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -170,6 +216,7 @@ def main():
         ends_by_itself(server)
         context_lost(server)
         click_for_sound(server)
+        sharp(server)
     finally:
         server.close()
     print("web page ok")
