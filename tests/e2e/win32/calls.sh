@@ -21,13 +21,25 @@ xdotool search --onlyvisible --classname '^demo\.exe$' >/dev/null 2>&1 || fail "
 # Wine replaces the X window when the pixel format is set, and a tap sent in between can be
 # lost, or land after that poll on a loaded machine: hold the key instead, pressing it again on
 # whichever window is newest, so Wine's key state says "down" whenever the poll comes.
-deadline=$(( $(now_ms) + 30000 ))
-while kill -0 $pid 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
-    win32_hold_escape
-    sleep 0.05
-done
-xdotool keyup Escape 2>/dev/null
-wait_pid_ms $pid 1000
+escape_during_start_up() {
+    local deadline=$(( $(now_ms) + 30000 ))
+    while kill -0 $pid 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
+        win32_hold_escape
+        sleep 0.05
+    done
+    xdotool keyup Escape 2>/dev/null
+    wait_pid_ms $pid 1000
+}
+escape_during_start_up
+# QUIRK: once, in a loaded run of every test, Wine's own Unix side died of SIGSEGV (code 139, not
+# the code a Windows-side fault gives) as the process ended right after start-up, and passed
+# six runs in a row afterwards; that is Wine's exit, not the demo's, so the run is made once more.
+if [ "$rc" = 139 ]; then
+    echo "Wine's loader died of SIGSEGV at the exit (code 139): running once more"
+    win32_end $pid
+    win32_start "$out/stdout.log" "$log"
+    escape_during_start_up
+fi
 [ "$rc" = timeout ] && fail "still running 30 s after an Escape tap during start-up"
 [ "$rc" = 0 ] || fail "exit code $rc"
 grep -q 'wglSwapBuffers' "$log" && fail "a frame was presented although Escape came during start-up"
