@@ -11,10 +11,19 @@
 
 #include "captions/captions.h"
 #include "platform/common/font_glyphs.h"
+#include "platform/common/offscreen.h"
 #include "platform/platform.h"
 #include "platform/web/baked_font.h"
 
 namespace {
+
+// The page's sharp widths are sizes the desktop's sharp picture can have too.
+constexpr bool sharp_widths_are_picture_sizes() {
+    for (int width : baked_font::kSharpWidths)
+        if (width % 4 != 0 || width <= platform::kPictureWidth || width > offscreen::kMaxSharpWidth) return false;
+    return true;
+}
+static_assert(sharp_widths_are_picture_sizes(), "a sharp width in whole steps of 4 x 3, up to the largest picture");
 
 struct Baked {
     std::vector<baked_font::Face> faces;

@@ -13,6 +13,8 @@ const SHARP_KEY = 'swirlcoil.sharp';  // localStorage: "1" while the sharp pictu
 
 const $ = (id) => document.getElementById(id);
 const TITLE = document.title;  // the page's own, while it plays; its end says how it ended
+// The classic picture's size, as the markup gives the canvas.
+const CLASSIC_SIZE = { width: $('canvas').width, height: $('canvas').height };
 
 const page = {
   demo: null,          // the running module instance, one per run
@@ -125,12 +127,12 @@ const hooks = {
 };
 
 // A fresh canvas and module for every run: the demo's state lives for one run only. The
-// canvas starts at the classic 640 x 480 (a copy would keep the last run's sharp size).
+// canvas starts at the classic size (a copy would keep the last run's sharp size).
 function freshCanvas() {
   const old = $('canvas');
   const canvas = old.cloneNode(false);
-  canvas.width = 640;
-  canvas.height = 480;
+  canvas.width = CLASSIC_SIZE.width;
+  canvas.height = CLASSIC_SIZE.height;
   old.replaceWith(canvas);
   canvas.addEventListener('webglcontextlost', (event) => {
     event.preventDefault();  // the browser may give the context back; "play again" then works
