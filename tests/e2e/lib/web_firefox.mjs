@@ -1,8 +1,10 @@
 // Firefox ESR for the browser tests, driven over WebDriver BiDi by puppeteer-core (Debian has
-// no geckodriver). A line protocol on stdin/stdout for web_lib.py's Firefox class: each line in
-// is one JSON command, each answer one line "@@" + JSON ({ok: value} or {error: text}); every
-// other line on stdout or stderr is Firefox's own output (the page's console among it).
-// Usage: node web_firefox.mjs NODE_MODULES_FOLDER
+// no geckodriver). A line protocol for web_lib.py's Firefox class: each line on stdin is one
+// JSON command, each answer one line of JSON ({ok: value} or {error: text}) on the descriptor
+// ANSWER_FD. Firefox's own output (the page's console among it) goes to stdout and stderr: an
+// answer of a megabyte of pixels sharing that pipe once came back with foreign bytes inside it.
+// Usage: node web_firefox.mjs NODE_MODULES_FOLDER ANSWER_FD
+import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
 import readline from 'node:readline';
@@ -36,6 +38,12 @@ const commands = {
   quit: async () => { await browser.close(); process.exit(0); },
 };
 
+const answerFd = Number(process.argv[3]);
+function answerLine(text) {
+  const bytes = Buffer.from(text);
+  for (let done = 0; done < bytes.length;) done += fs.writeSync(answerFd, bytes, done);
+}
+
 const lines = readline.createInterface({ input: process.stdin });
 for await (const line of lines) {
   const command = JSON.parse(line);
@@ -45,6 +53,6 @@ for await (const line of lines) {
   } catch (e) {
     answer = { error: String(e && e.message || e) };
   }
-  process.stdout.write(`@@${JSON.stringify(answer)}\n`);
+  answerLine(`${JSON.stringify(answer)}\n`);
 }
 await browser.close();

@@ -10,6 +10,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 from selenium import webdriver
@@ -257,34 +258,41 @@ def puppeteer_modules(native_build):
 
 class Firefox(Page):
     """Firefox ESR through tests/e2e/lib/web_firefox.mjs, headful on the test command's X display.
-    The driver's output carries Firefox's own too, the page's console and WebGL warnings among
-    it: kept as console lines. Clicks and keys are X input (xdotool): Firefox grants fullscreen
+    The driver answers on a pipe of its own; Firefox's output (the page's console and WebGL
+    warnings among it) comes on the driver's stdout and is kept as console lines. Clicks and keys are X input (xdotool): Firefox grants fullscreen
     only to events it sees as the user's own, which the protocol's input actions are not."""
     name = "firefox"
 
     def __init__(self, native_build):
         self.output = []
+        answers, answer_fd = os.pipe()
         self.process = subprocess.Popen(
             ["node", os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_firefox.mjs"),
-             puppeteer_modules(native_build)],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+             puppeteer_modules(native_build), str(answer_fd)],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+            pass_fds=(answer_fd,))
+        os.close(answer_fd)
+        self.answers = os.fdopen(answers, "r")
+        # Firefox's output is read as it comes, so a full pipe never stops the driver.
+        threading.Thread(target=self.keep_output, daemon=True).start()
         self.version = self.call("version")
+
+    def keep_output(self):
+        for line in self.process.stdout:
+            self.output.append(line.rstrip("\n"))
 
     def call(self, op, **fields):
         self.process.stdin.write(json.dumps(dict(op=op, **fields)) + "\n")
         self.process.stdin.flush()
-        while True:
-            line = self.process.stdout.readline()
-            if not line:
-                if op == "quit":
-                    return None
-                fail(f"firefox: the driver ended during {op}: {self.output[-20:]}")
-            if line.startswith("@@"):
-                answer = json.loads(line[2:])
-                if "error" in answer:
-                    raise RuntimeError(f"firefox {op}: {answer['error']}")
-                return answer["ok"]
-            self.output.append(line.rstrip("\n"))
+        line = self.answers.readline()
+        if not line:
+            if op == "quit":
+                return None
+            fail(f"firefox: the driver ended during {op}: {self.output[-20:]}")
+        answer = json.loads(line)
+        if "error" in answer:
+            raise RuntimeError(f"firefox {op}: {answer['error']}")
+        return answer["ok"]
 
     def open(self, url):
         self.call("open", url=url)
