@@ -119,18 +119,23 @@ wall_at_scene_time() {
 gl_of() { awk '$1 == "gl" { $1 = ""; sub(/^ /, ""); print; exit }' "$1"; }
 
 # record_song FILE ERR SECONDS [VAR=value...]: plays the real demo (in a window) with the
-# variables given while the null sink's monitor is recorded into FILE, until SECONDS of sound
-# are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the recording.
+# variables given while PipeWire's null sink's monitor is recorded twice at once: into FILE by
+# parec (through pipewire-pulse) and into FILE.wav by pw-record (PipeWire's own client), until
+# SECONDS of sound are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the
+# recordings.
 record_song() {
     local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
     shift 3
     record_sink "$raw" "$err.parec"
+    pw-record --target nul -P stream.capture.sink=true --rate 44100 --channels 1 --format u8 \
+        "$raw.wav" 2>"$err.pw-record" &
+    local second=$!
     env "$@" "$build/demo" --window 2>"$err" &
     local demo=$!
     until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do
         kill -0 $demo 2>/dev/null || break
         sleep 0.2
     done
-    kill $rec $demo 2>/dev/null
-    wait $rec $demo 2>/dev/null
+    kill $rec $second $demo 2>/dev/null
+    wait $rec $second $demo 2>/dev/null
 }
