@@ -58,11 +58,14 @@ def running_time(browser, limit):
 def click_and_record(browser, server, button, name, limit):
     """Opens a fresh page, clicks `button` once the recorder runs, records the song and checks
     its kicks; returns the seconds the context took to run.
-    QUIRK: a browser's audio thread on this 2-core machine now and then loses a block (a single
+    The sound is recorded twice at once (test_sound.record), so a recorder's own loss is told
+    from the page's.
+    QUIRK: on this 2-core machine a live recording now and then has a lost block in it (a single
     90 ms gap, seen once in WebKit with nothing else running; once two windowed recordings in a
-    row, with no silence in them, in a full run that passed twice alone right after), which puts
-    the kicks off the beat; a recording whose kicks are off is made again on a fresh page, up to
-    three in all, and fails only when all three are off."""
+    row, with no silence in them, in a full run that passed twice alone right after; once three
+    fullscreen ones in WebKit, one with 331 ms of silence, in one recording each), which puts
+    the kicks off the beat; a playback whose kicks are off in both recordings is made again on a
+    fresh page, up to three in all, and fails only when all three are off."""
     for attempt in (1, 2, 3):
         took, kicks_on_beat = record_once(browser, server, button, name, limit, must=attempt == 3)
         if kicks_on_beat:

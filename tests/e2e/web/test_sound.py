@@ -73,13 +73,20 @@ def raise_audio_service():
             subprocess.run(["chrt", "-r", "-p", AUDIO_PRIORITY, os.path.basename(task)], capture_output=True)
 
 
+def second_recording(path):
+    """Where record() puts its second recording of the same sound."""
+    return path + ".second"
+
+
 def record(browser, start, path, seconds, timeout):
     """Records the null sink's monitor into `path`, calling start() (which opens the page and
     starts the demo) once the recorder runs, until `seconds` of sound since the song's start
-    are there (the output may run, silent, for a while before the demo has loaded)."""
-    with open(path, "wb") as out:
-        recorder = subprocess.Popen(["parec", "-d", "nul.monitor", "--format=u8", "--channels=1", "--rate=44100", "--raw"],
-                                    stdout=out)
+    are there (the output may run, silent, for a while before the demo has loaded). A second
+    recorder takes the same sound at once (second_recording): a fault of the playback is in
+    both recordings, one of a recorder in its own only."""
+    with open(path, "wb") as out, open(second_recording(path), "wb") as second:
+        command = ["parec", "-d", "nul.monitor", "--format=u8", "--channels=1", "--rate=44100", "--raw"]
+        recorders = [subprocess.Popen(command, stdout=out), subprocess.Popen(command, stdout=second)]
         try:
             start()
             deadline = time.time() + 30
@@ -94,18 +101,26 @@ def record(browser, start, path, seconds, timeout):
                     break
                 time.sleep(0.2)
         finally:
-            recorder.terminate()
-            recorder.wait()
+            for recorder in recorders:
+                recorder.terminate()
+                recorder.wait()
 
 
 def check_kicks(raw, must=True):
     """The song's kicks in a recording from the demo's start, as the desktop's sound check finds
-    them. False when they are off, unless `must`, which fails the test then."""
-    result = subprocess.run([sys.executable, os.path.join(os.path.dirname(web_lib.__file__), "sound_onsets.py"),
-                             "--sample-exact", raw])
-    if result.returncode != 0 and must:
-        fail(f"the live sound check failed (recording: {raw})")
-    return result.returncode == 0
+    them; when they are off, in the second recording of the same sound, which clears a fault
+    of the first recorder's. False when both are off, unless `must`, which fails the test then."""
+    onsets = os.path.join(os.path.dirname(web_lib.__file__), "sound_onsets.py")
+    if subprocess.run([sys.executable, onsets, "--sample-exact", raw]).returncode == 0:
+        return True
+    second = second_recording(raw)
+    print(f"the second recording of the same sound ({second}):")
+    if os.path.exists(second) and subprocess.run([sys.executable, onsets, "--sample-exact", second]).returncode == 0:
+        print("the fault is in the first recording only: its recorder's, not the page's")
+        return True
+    if must:
+        fail(f"the live sound check failed in both recordings ({raw} and {second})")
+    return False
 
 
 def escape_ends_it(browser):
