@@ -58,9 +58,10 @@ start_servers() {
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     # Real-time scheduling where allowed, for all its threads (its main thread carries the
     # streams, the sink's thread makes the sound), or a loaded machine starves it into dropouts.
-    # Level 9: above the round-robin 5 that WebKit, run as root, gives its own busy main thread
-    # (at 5, as the server takes by itself, they took turns of 100 ms and WebKit's playback lost
-    # 75 to 330 ms), below the players' own audio threads at 10.
+    # Level 9: above the round-robin 5 that WebKit, run as root, gives its own busy main thread,
+    # which at the same level takes turns of up to 100 ms with the server (WebKit's fullscreen
+    # playback lost 75 to 330 ms in most runs then, 7 ms in one of four since); below the
+    # players' own audio threads at 10.
     chrt -r -a -p 9 "$pulse_pid" >/dev/null 2>&1 || true
     export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
 }
