@@ -62,10 +62,12 @@ def click_and_record(browser, server, button, name, limit):
     from the page's.
     QUIRK: on this 2-core machine a live recording now and then has a lost block in it (a single
     90 ms gap, seen once in WebKit with nothing else running; once two windowed recordings in a
-    row, with no silence in them, in a full run that passed twice alone right after; once three
-    fullscreen ones in WebKit, one with 331 ms of silence, in one recording each), which puts
-    the kicks off the beat; a playback whose kicks are off in both recordings is made again on a
-    fresh page, up to three in all, and fails only when all three are off."""
+    row, with no silence in them, in a full run that passed twice alone right after; three
+    fullscreen playbacks in a row in WebKit, up to 331 ms of silence, before the sound server
+    ran above WebKit's own real-time threads, and one 6.6 ms loss in four runs since, in both
+    recordings of the playback), which puts the kicks off the beat; a playback whose kicks are
+    off in both recordings is made again on a fresh page, up to three in all, and fails only
+    when all three are off."""
     for attempt in (1, 2, 3):
         took, kicks_on_beat = record_once(browser, server, button, name, limit, must=attempt == 3)
         if kicks_on_beat:
