@@ -45,9 +45,8 @@ run() {
     parec -d nul.monitor --format=u8 --channels=1 --rate=44100 --raw >"$raw" 2>/dev/null &
     rec=$!
     if [ -n "$pipewire_up" ]; then
-        pw-record --target nul -P stream.capture.sink=true --rate 44100 --channels 1 --format u8 \
-            "$raw.wav" 2>/dev/null &
-        second=$!
+        pw_record_sink "$raw.wav"
+        second=$pw_rec
     fi
     env "$@" DEMO_AUDIO_STATS=1 timeout "$seconds" "$build/demo" --window 2>"$work/$name.err" &
     pid=$!

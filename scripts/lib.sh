@@ -149,6 +149,16 @@ start_pipewire() {
     return 1
 }
 
+# pw_record_sink FILE [LOG]: records the PipeWire null sink's monitor into FILE (WAV, 8-bit
+# mono at the demo's 44,100 Hz) through PipeWire's own client, in the background, its messages
+# in LOG; sets pw_rec. A second ear beside parec, which goes through pipewire-pulse.
+pw_rec=""
+pw_record_sink() {
+    pw-record --target nul -P stream.capture.sink=true --rate 44100 --channels 1 --format u8 \
+        "$1" 2>"${2:-/dev/null}" &
+    pw_rec=$!
+}
+
 stop_pipewire() {
     local i
     for (( i = ${#pipewire_pids[@]} - 1; i >= 0; i-- )); do

@@ -23,9 +23,9 @@ trap cleanup EXIT
 start_xvfb "$work" 1920x1080
 target=11550
 
-# attempt NAME RESIZE ARGS...: plays the demo with ARGS (at tick_scale times real time) (resizing its window to RESIZE, e.g.
-# 1000x750, once it draws, unless RESIZE is -), takes a screenshot of its window when the scene
-# time reaches the target (timed from the shim's frame log: scene time and wall clock of each
+# attempt NAME RESIZE ARGS...: plays the demo with ARGS at tick_scale times real time (resizing
+# its window to RESIZE, e.g. 1000x750, once it draws, unless RESIZE is -), takes a screenshot of
+# its window when the scene time reaches the target (timed from the shim's frame log: scene time and wall clock of each
 # frame), and ends it. False when the frame on screen may lie outside the words' window (a busy
 # machine's slow frames).
 attempt() {

@@ -122,14 +122,13 @@ gl_of() { awk '$1 == "gl" { $1 = ""; sub(/^ /, ""); print; exit }' "$1"; }
 # variables given while PipeWire's null sink's monitor is recorded twice at once: into FILE by
 # parec (through pipewire-pulse) and into FILE.wav by pw-record (PipeWire's own client), until
 # SECONDS of sound are in or 60 s have passed; the demo's stderr in ERR. Ends the demo and the
-# recordings.
+# recordings. Needs scripts/lib.sh (start_pipewire, pw_record_sink).
 record_song() {
     local raw=$1 err=$2 need=$(( 44100 * $3 )) deadline=$(( $(now_ms) + 60000 ))
     shift 3
     record_sink "$raw" "$err.parec"
-    pw-record --target nul -P stream.capture.sink=true --rate 44100 --channels 1 --format u8 \
-        "$raw.wav" 2>"$err.pw-record" &
-    local second=$!
+    pw_record_sink "$raw.wav" "$err.pw-record"
+    local second=$pw_rec
     env "$@" "$build/demo" --window 2>"$err" &
     local demo=$!
     until [ "$(stat -c %s "$raw")" -ge "$need" ] || [ "$(now_ms)" -ge "$deadline" ]; do

@@ -259,8 +259,9 @@ def puppeteer_modules(native_build):
 class Firefox(Page):
     """Firefox ESR through tests/e2e/lib/web_firefox.mjs, headful on the test command's X display.
     The driver answers on a pipe of its own; Firefox's output (the page's console and WebGL
-    warnings among it) comes on the driver's stdout and is kept as console lines. Clicks and keys are X input (xdotool): Firefox grants fullscreen
-    only to events it sees as the user's own, which the protocol's input actions are not."""
+    warnings among it) comes on the driver's stdout and is kept as console lines. Clicks and
+    keys are X input (xdotool): Firefox grants fullscreen only to events it sees as the user's
+    own, which the protocol's input actions are not."""
     name = "firefox"
 
     def __init__(self, native_build):
