@@ -64,10 +64,11 @@ def click_and_record(browser, server, button, name, limit):
     90 ms gap, seen once in WebKit with nothing else running; once two windowed recordings in a
     row, with no silence in them, in a full run that passed twice alone right after; three
     fullscreen playbacks in a row in WebKit, up to 331 ms of silence, before the sound server
-    ran above WebKit's own real-time threads, and one 6.6 ms loss in four runs since, in both
-    recordings of the playback), which puts the kicks off the beat; a playback whose kicks are
-    off in both recordings is made again on a fresh page, up to three in all, and fails only
-    when all three are off."""
+    ran above WebKit's own real-time threads; since, in five runs, one fullscreen playback lost
+    6.6 ms and two windowed ones in a row a 90 ms block, each in both recordings, so in WebKit's
+    playback), which puts the kicks off the beat; a playback whose kicks are off in both
+    recordings is made again on a fresh page, up to three in all, and fails only when all three
+    are off."""
     for attempt in (1, 2, 3):
         took, kicks_on_beat = record_once(browser, server, button, name, limit, must=attempt == 3)
         if kicks_on_beat:
